@@ -1,0 +1,73 @@
+#pragma once
+
+// What an audio backend provides under the waveIn... functions. The layer in
+// MMSystem.cpp numbers the devices of all registered drivers one after the
+// other (the system driver first, the built-in test-signal device last),
+// checks handles and header flags, and turns what a driver reports into the
+// MM_WIM_OPEN / MM_WIM_DATA / MM_WIM_CLOSE notifications. A driver never calls
+// into a component; it only fills queued headers and reports them done.
+
+#include "capture/platform/MMSystem.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vireon {
+
+// Implemented by the layer for each open device; safe to call from any thread.
+class TWaveInSink {
+public:
+    virtual ~TWaveInSink() = default;
+    // A queued header is finished: full, or returned by Reset with whatever
+    // dwBytesRecorded says. The layer sets WHDR_DONE, clears WHDR_INQUEUE and
+    // posts MM_WIM_DATA. Call once per header handed to AddBuffer, in queue order.
+    virtual void BufferDone(WAVEHDR* Header) = 0;
+    // The device went away (unplugged, server gone). Headers still queued
+    // must already have been returned through BufferDone, and any queued later
+    // must be held until Reset returns them. The layer lets the owning
+    // component close through its normal close path.
+    virtual void DeviceLost() = 0;
+};
+
+// One open recording on a device. Every call comes from the thread that uses
+// the component (under its lock), never from the driver's own thread.
+class TWaveInStream {
+public:
+    virtual ~TWaveInStream() = default;
+    // Appends an empty header (dwBytesRecorded already 0) to the fill queue.
+    virtual MMRESULT AddBuffer(WAVEHDR* Header) = 0;
+    virtual MMRESULT Start() = 0;
+    virtual MMRESULT Stop() = 0;
+    // Stops recording and returns every queued header through BufferDone
+    // (the one being filled with the bytes so far) before it returns.
+    virtual MMRESULT Reset() = 0;
+    // Ends the stream; WAVERR_STILLPLAYING while headers are still queued.
+    virtual MMRESULT Close() = 0;
+    // Position of the recording in TIME_MS, TIME_SAMPLES or TIME_BYTES.
+    virtual MMRESULT GetPosition(MMTIME& Time) = 0;
+};
+
+class TWaveInDriver {
+public:
+    virtual ~TWaveInDriver() = default;
+    // Device numbers of a driver run from 0 to GetNumDevs() - 1.
+    virtual UINT GetNumDevs() = 0;
+    // Whether this driver serves WAVE_MAPPER now. The layer sends WAVE_MAPPER
+    // to the first driver that answers true.
+    virtual bool HasDefaultDevice() = 0;
+    // In these three, Device is a local number or WAVE_MAPPER (the default device).
+    virtual MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) = 0;
+    virtual MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) = 0;
+    virtual MMRESULT Open(UINT Device, const WAVEFORMATEX& Format, TWaveInSink& Sink,
+                          std::unique_ptr<TWaveInStream>& Stream) = 0;
+    // Text for a driver-specific code (>= 512), empty when unknown.
+    virtual std::string ErrorText(MMRESULT) { return {}; }
+};
+
+// The drivers in device-number order. The program installs the system driver
+// and the test-signal device at start-up; tests install their own.
+void SetWaveInDrivers(std::vector<std::shared_ptr<TWaveInDriver>> Drivers);
+const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers();
+
+} // namespace vireon
