@@ -1,0 +1,104 @@
+#include "display/QuorScope.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vireon {
+
+namespace {
+constexpr QRgb Black = qRgb(0, 0, 0);
+constexpr QRgb White = qRgb(255, 255, 255);
+constexpr QRgb Silver = qRgb(0xC0, 0xC0, 0xC0);
+// Levels arrive on the spectrum display's 48 dB scale.
+constexpr long double LevelTop = 48.0L;
+
+int TruncToInt(long double Value) {
+    constexpr long double Limit = 1 << 30;
+    if (std::isnan(Value))
+        return 0;
+    return static_cast<int>(std::clamp(Value, -Limit, Limit));
+}
+} // namespace
+
+TQuorScope::TQuorScope(QWidget* Owner) : QWidget(Owner) {
+    // The whole picture comes from one copy of the back buffer.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    Canvas.SetSize(width(), height(), Black);
+    BuildPalette();
+    Canvas.SetFont(TRasterCanvas::SmallFont(8));
+    TopLabel = Canvas.MakeText(QStringLiteral("20.5khz"));
+    BottomLabel = Canvas.MakeText(QStringLiteral("10hz"));
+}
+
+TQuorScope::~TQuorScope() = default;
+
+void TQuorScope::BuildPalette() {
+    for (int I = 0; I < 256; ++I) {
+        if (I <= 34)
+            Palette[I] = qRgb(I + 1, 10, 10);
+        else if (I <= 54)
+            Palette[I] = qRgb(I, I, 10);
+        else if (I <= 94)
+            Palette[I] = qRgb(I + 75, I, 5);
+        else if (I <= 199)
+            Palette[I] = qRgb((I + 90) % 256, I + 40, 10);
+        else
+            Palette[I] = qRgb(I, I, I);
+    }
+}
+
+void TQuorScope::AddColumn(const TQuorValues& Values) {
+    if (Values && !Values->empty())
+        DrawColumn(*Values);
+    CursorX += 1.0f;
+    if (CursorX > static_cast<float>(width()))
+        CursorX = 0.0f;
+    DrawMarker();
+    // A hidden strip has nothing on screen to bring up to date.
+    if (isVisible())
+        repaint();
+}
+
+void TQuorScope::DrawColumn(const std::vector<TQuorValue>& Values) {
+    const int X = TruncToInt(CursorX);
+    const auto Step = static_cast<float>(static_cast<long double>(height()) /
+                                         static_cast<long double>(Values.size()));
+    float Y = 0.0f;
+    Canvas.MoveTo(X, 0);
+    for (auto Band = Values.rbegin(); Band != Values.rend(); ++Band) {
+        const double Bottom = static_cast<double>(Y) + Step;
+        Canvas.LineTo(X, TruncToInt(std::nearbyint(Bottom)), LevelColor(Band->Average));
+        Y = static_cast<float>(Bottom);
+    }
+}
+
+QRgb TQuorScope::LevelColor(float Average) const {
+    const auto Level = static_cast<float>(Average / LevelTop * 255.0L);
+    return Palette[static_cast<std::size_t>(std::clamp(TruncToInt(Level), 0, 255))];
+}
+
+void TQuorScope::DrawMarker() {
+    const int X = TruncToInt(CursorX) + 1;
+    Canvas.MoveTo(X, 0);
+    Canvas.LineTo(X, height(), White);
+}
+
+void TQuorScope::DrawLabels() {
+    Canvas.TextOut(2, 1, TopLabel, Silver);
+    Canvas.TextOut(2, height() - 13, BottomLabel, Silver);
+}
+
+void TQuorScope::paintEvent(QPaintEvent*) {
+    DrawLabels();
+    QPainter Screen(this);
+    Screen.drawImage(QPoint(0, 0), BackBuffer, QRect(0, 0, width(), height()));
+}
+
+void TQuorScope::resizeEvent(QResizeEvent*) {
+    Canvas.SetSize(width(), height(), Black, true);
+}
+
+} // namespace vireon

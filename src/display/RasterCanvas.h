@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QStaticText>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace vireon {
+
+// Draws into a QImage owned elsewhere with the rules of a classic raster
+// canvas: a line leaves out its end point, a rectangle's right and bottom
+// edges lie outside it, text is placed by the top-left corner of its cell.
+// One painter stays open on the picture for as long as its size lasts and
+// pens are made once per colour, so drawing in the steady state allocates
+// nothing. Every operation on an empty picture does nothing.
+class TRasterCanvas {
+public:
+    // Text laid out once for this canvas's font, drawn as often as needed.
+    struct TText {
+        QStaticText Layout;
+        int Width = 0;
+        int Height = 0;
+    };
+
+    explicit TRasterCanvas(QImage& Target);
+    ~TRasterCanvas();
+    TRasterCanvas(const TRasterCanvas&) = delete;
+    TRasterCanvas& operator=(const TRasterCanvas&) = delete;
+
+    // The face asked for by the displays, sized as the classic desktop does
+    // at 96 dots per inch, drawn without smoothing like a bitmap font.
+    static QFont SmallFont(int PointSize);
+
+    // Replaces the picture by one of W x H (Format_RGB32) filled with Fill;
+    // with KeepPicture the old picture stays at the top-left corner.
+    void SetSize(int W, int H, QRgb Fill, bool KeepPicture = false);
+    void SetFont(const QFont& Font);
+    TText MakeText(const QString& Text) const;
+
+    // Fills X1..X2-1 by Y1..Y2-1.
+    void FillRect(int X1, int Y1, int X2, int Y2, QRgb Color);
+    void MoveTo(int X, int Y);
+    // Draws from the current position up to, but not including, (X, Y).
+    void LineTo(int X, int Y, QRgb Color);
+    // Outline on X1..X2-1 by Y1..Y2-1, inside filled with Fill.
+    void Rectangle(int X1, int Y1, int X2, int Y2, QRgb Outline, QRgb Fill);
+    // Top-left corner of the text cell at (X, Y); the cell is painted with
+    // Background first when one is given.
+    void TextOut(int X, int Y, const TText& Text, QRgb Color,
+                 std::optional<QRgb> Background = std::nullopt);
+    // Copies the part of Source from (SrcX, SrcY), W x H, to (X, Y); what
+    // lies outside Source is left out.
+    void Draw(int X, int Y, const QImage& Source, int SrcX, int SrcY, int W, int H);
+    void Draw(int X, int Y, const QImage& Source);
+
+private:
+    const QPen& PenFor(QRgb Color);
+    void BeginPainting();
+
+    QImage& FImage;
+    QPainter FPainter;
+    QFont FFont;
+    QPoint FPenPos;
+    std::vector<QPen> FPens;
+};
+
+} // namespace vireon
