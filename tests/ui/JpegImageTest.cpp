@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace vireon {
@@ -31,6 +32,10 @@ struct GoodPicture {
     std::vector<Sample> Samples;
 };
 
+void PrintTo(const GoodPicture& Picture, std::ostream* Out) {
+    *Out << Picture.Name;
+}
+
 class DecodeJpegGood : public ::testing::TestWithParam<GoodPicture> {};
 
 // JPEG is lossy: a flat block comes back within a few steps of each component.
@@ -52,23 +57,25 @@ TEST_P(DecodeJpegGood, GivesRgb32OfTheRightSizeAndColours) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, DecodeJpegGood,
-    ::testing::Values(
-        GoodPicture{"colours.jpg",
-                    64,
-                    16,
-                    {{8, 8, QColor(255, 0, 0)},
-                     {24, 8, QColor(0, 255, 0)},
-                     {40, 8, QColor(0, 0, 255)},
-                     {56, 8, QColor(255, 255, 255)},
-                     {1, 14, QColor(255, 0, 0)},
-                     {62, 1, QColor(255, 255, 255)}}},
-        GoodPicture{
-            "grey.jpg", 32, 16, {{0, 0, QColor(128, 128, 128)}, {31, 15, QColor(128, 128, 128)}}}),
-    [](const ::testing::TestParamInfo<GoodPicture>& Info) {
-        return std::string(Info.param.Name).substr(0, std::string(Info.param.Name).find('.'));
-    });
+INSTANTIATE_TEST_SUITE_P(Fixtures, DecodeJpegGood,
+                         ::testing::Values(GoodPicture{"colours.jpg",
+                                                       64,
+                                                       16,
+                                                       {{8, 8, QColor(255, 0, 0)},
+                                                        {24, 8, QColor(0, 255, 0)},
+                                                        {40, 8, QColor(0, 0, 255)},
+                                                        {56, 8, QColor(255, 255, 255)},
+                                                        {1, 14, QColor(255, 0, 0)},
+                                                        {62, 1, QColor(255, 255, 255)}}},
+                                           GoodPicture{"grey.jpg",
+                                                       32,
+                                                       16,
+                                                       {{0, 0, QColor(128, 128, 128)},
+                                                        {31, 15, QColor(128, 128, 128)}}}),
+                         [](const ::testing::TestParamInfo<GoodPicture>& Info) {
+                             const std::string Name = Info.param.Name;
+                             return Name.substr(0, Name.find('.'));
+                         });
 
 QByteArray Garbage(int Size) {
     QByteArray Bytes(Size, '\0');
