@@ -8,22 +8,64 @@
 namespace vireon {
 
 namespace {
+
 constexpr std::uint8_t MinPower = 2;
 constexpr std::uint8_t MaxPower = 15;
 constexpr std::uint8_t InitialPower = 9;
+
+// (a, b) := (a + w·b, a − w·b), with w·b rounded to single before the sums.
+inline void Butterfly(float& ARe, float& AIm, float& BRe, float& BIm, float WRe, float WIm) {
+    const float TRe = WRe * BRe - WIm * BIm;
+    const float TIm = WRe * BIm + WIm * BRe;
+    BRe = ARe - TRe;
+    BIm = AIm - TIm;
+    ARe = ARe + TRe;
+    AIm = AIm + TIm;
+}
+
+// The butterfly for the twiddle 1 + 0i, whose product with b is b itself.
+inline void UnitButterfly(float& ARe, float& AIm, float& BRe, float& BIm) {
+    const float TRe = BRe;
+    const float TIm = BIm;
+    BRe = ARe - TRe;
+    BIm = AIm - TIm;
+    ARe = ARe + TRe;
+    AIm = AIm + TIm;
+}
+
+// The twiddle factors of one stage: w(0) = 1 and w(j+1) = w(j)·(Cos + i·Sin),
+// every step rounded to single, so the error builds up along j exactly as it
+// would if the factors were advanced during the transform.
+void FillStageTwiddles(float Cos, float Sin, std::int32_t Count, float* Re, float* Im) {
+    float Wr = 1.0f;
+    float Wi = 0.0f;
+    for (std::int32_t J = 0; J < Count; ++J) {
+        Re[J] = Wr;
+        Im[J] = Wi;
+        const float T = Wr * Cos - Wi * Sin;
+        Wi = Wi * Cos + Wr * Sin;
+        Wr = T;
+    }
+}
+
 } // namespace
 
-TdspCustomFFT::TdspCustomFFT() { SetPower(InitialPower); }
+TdspCustomFFT::TdspCustomFFT() {
+    SetPower(InitialPower);
+}
 
 void TdspCustomFFT::SetPower(std::uint8_t Value) {
-    const std::uint8_t P = std::max(MinPower, std::min(MaxPower, Value));
+    const std::uint8_t P = std::clamp(Value, MinPower, MaxPower);
     if (P == FPower)
         return;
     const std::int32_t N = std::int32_t{1} << P;
-    // Allocate before touching the state, so a failed allocation leaves the
-    // component as it was instead of half-sized.
+    // Everything is allocated before any state changes, so running out of
+    // memory leaves the component whole at its old size. The new data arrays
+    // come zeroed.
     std::vector<float> RealIn(N), ImagIn(N), RealOut(N), ImagOut(N), Coefficients(N);
-    FreeBuffers();
+    std::vector<float> CosTable(P), SinTable(P), TwiddleRe(N), TwiddleImPos(N), TwiddleImNeg(N);
+    std::vector<std::int32_t> BitReverseTable(N);
+
     FPower = P;
     FBufferSize = N;
     FHalfSize = N / 2;
@@ -33,7 +75,12 @@ void TdspCustomFFT::SetPower(std::uint8_t Value) {
     FRealOut = std::move(RealOut);
     FImagOut = std::move(ImagOut);
     FWindowCoefficients = std::move(Coefficients);
-    Clear();
+    FCosTable = std::move(CosTable);
+    FSinTable = std::move(SinTable);
+    FTwiddleRe = std::move(TwiddleRe);
+    FTwiddleImPositive = std::move(TwiddleImPos);
+    FTwiddleImNegative = std::move(TwiddleImNeg);
+    FBitReverseTable = std::move(BitReverseTable);
     BuildBitReverseTable();
     BuildTwiddleTables();
     SetWindow(FWindow);
@@ -55,10 +102,10 @@ void TdspCustomFFT::SetWindow(TdspWindow Value) {
 }
 
 void TdspCustomFFT::Clear() {
-    std::fill(FRealIn.begin(), FRealIn.end(), 0.0f);
-    std::fill(FImagIn.begin(), FImagIn.end(), 0.0f);
-    std::fill(FRealOut.begin(), FRealOut.end(), 0.0f);
-    std::fill(FImagOut.begin(), FImagOut.end(), 0.0f);
+    std::ranges::fill(FRealIn, 0.0f);
+    std::ranges::fill(FImagIn, 0.0f);
+    std::ranges::fill(FRealOut, 0.0f);
+    std::ranges::fill(FImagOut, 0.0f);
 }
 
 void TdspCustomFFT::Process() {
@@ -68,21 +115,24 @@ void TdspCustomFFT::Process() {
 }
 
 void TdspCustomFFT::ApplyWindow() {
+    float* __restrict Samples = FRealIn.data();
+    const float* __restrict Coefficients = FWindowCoefficients.data();
     for (std::int32_t I = 0; I < FBufferSize; ++I)
-        FRealIn[I] = FRealIn[I] * FWindowCoefficients[I];
+        Samples[I] = Samples[I] * Coefficients[I];
 }
 
 void TdspCustomFFT::CalcMagnitudes() {
+    float* __restrict Re = FRealOut.data();
+    const float* __restrict Im = FImagOut.data();
     for (std::int32_t K = 0; K < FHalfSize; ++K) {
-        const double Re = FRealOut[K];
-        const double Im = FImagOut[K];
-        FRealOut[K] = static_cast<float>(std::sqrt(Re * Re + Im * Im) * FHalfScale);
+        const double R = Re[K];
+        const double I = Im[K];
+        Re[K] = static_cast<float>(std::sqrt(R * R + I * I) * FHalfScale);
     }
 }
 
 void TdspCustomFFT::BuildBitReverseTable() {
     const std::int32_t N = FBufferSize;
-    FBitReverseTable.assign(N, 0);
     for (std::int32_t I = 0; I < N; ++I)
         FBitReverseTable[I] = I;
     std::int32_t J = 0;
@@ -99,54 +149,140 @@ void TdspCustomFFT::BuildBitReverseTable() {
 }
 
 void TdspCustomFFT::BuildTwiddleTables() {
-    FCosTable.assign(FPower, 0.0f);
-    FSinTable.assign(FPower, 0.0f);
+    // The step angles come from the extended-precision pi, so sin(pi) is a
+    // tiny non-zero value rather than 0; stage 0 never uses its advanced
+    // twiddle, so it does no harm.
     for (std::int32_t S = 0; S < FPower; ++S) {
         const long double Angle =
             std::numbers::pi_v<long double> / static_cast<long double>(std::int64_t{1} << S);
         FCosTable[S] = static_cast<float>(std::cos(Angle));
         FSinTable[S] = static_cast<float>(std::sin(Angle));
     }
+    for (std::int32_t S = 0; S < FPower; ++S) {
+        const std::int32_t Count = std::int32_t{1} << S;
+        const std::int32_t First = Count - 1;
+        float* Re = FTwiddleRe.data() + First;
+        // The real parts do not depend on the sign of the exponent, so the
+        // second pass writes the same values again.
+        FillStageTwiddles(FCosTable[S], FSinTable[S], Count, Re, FTwiddleImPositive.data() + First);
+        FillStageTwiddles(FCosTable[S], -FSinTable[S], Count, Re,
+                          FTwiddleImNegative.data() + First);
+    }
 }
 
 void TdspCustomFFT::Transform(std::int32_t Sign) {
-    const std::int32_t N = FBufferSize;
-    float* Re = FRealOut.data();
-    float* Im = FImagOut.data();
-    for (std::int32_t I = N - 1; I >= 0; --I) {
-        Re[I] = FRealIn[FBitReverseTable[I]];
-        Im[I] = FImagIn[FBitReverseTable[I]];
+    const float* TwiddleIm = (Sign < 0 ? FTwiddleImNegative : FTwiddleImPositive).data();
+    FirstTwoStages(TwiddleIm);
+    std::int32_t Stage = 2;
+    // A lone stage first when an odd number remain; the rest go in pairs.
+    if ((FPower - Stage) % 2 != 0)
+        SingleStage(Stage++, TwiddleIm);
+    for (; Stage < FPower; Stage += 2)
+        TwoStages(Stage, TwiddleIm);
+}
+
+// The bit-reversed copy and stages 0 and 1 in one pass. Inputs r, r + N/2,
+// r + N/4 and r + 3N/4 (r < N/4) land on the four consecutive outputs from
+// BitReverseTable[r] on, which stages 0 and 1 combine among themselves.
+void TdspCustomFFT::FirstTwoStages(const float* TwiddleIm) {
+    const std::int32_t Quarter = FBufferSize / 4;
+    // Taking r in plain order would scatter every output to a far cache line,
+    // once per 4 floats. Instead, r runs through tiles of 4 x 4: its top two
+    // bits (Hi) and its low two bits (Lo) vary inside a tile, the middle bits
+    // (Mid) between tiles. Within a tile the four Hi of one Lo fill 16
+    // consecutive outputs, and the reads stay in runs of 4.
+    if (Quarter < 16) {
+        for (std::int32_t R = 0; R < Quarter; ++R)
+            FirstTwoStagesAt(R, TwiddleIm);
+        return;
     }
-    for (std::int32_t S = 0; S < FPower; ++S) {
-        const std::int32_t Half = std::int32_t{1} << S;
-        const std::int32_t Span = Half << 1;
-        const float Sr = FCosTable[S];
-        const float Si = static_cast<float>(Sign) * FSinTable[S];
-        float Wr = 1.0f;
-        float Wi = 0.0f;
+    const std::int32_t HiStep = Quarter / 4;
+    for (std::int32_t Mid = 0; Mid < HiStep; Mid += 4)
+        for (std::int32_t Lo = 0; Lo < 4; ++Lo)
+            for (std::int32_t Hi = 0; Hi < Quarter; Hi += HiStep)
+                FirstTwoStagesAt(Hi + Mid + Lo, TwiddleIm);
+}
+
+void TdspCustomFFT::FirstTwoStagesAt(std::int32_t R, const float* TwiddleIm) {
+    const std::int32_t Quarter = FBufferSize / 4;
+    const float* InRe = FRealIn.data();
+    const float* InIm = FImagIn.data();
+    float ARe = InRe[R], AIm = InIm[R];
+    float BRe = InRe[R + 2 * Quarter], BIm = InIm[R + 2 * Quarter];
+    float CRe = InRe[R + Quarter], CIm = InIm[R + Quarter];
+    float DRe = InRe[R + 3 * Quarter], DIm = InIm[R + 3 * Quarter];
+    UnitButterfly(ARe, AIm, BRe, BIm);
+    UnitButterfly(CRe, CIm, DRe, DIm);
+    UnitButterfly(ARe, AIm, CRe, CIm);
+    // Stage 1's second twiddle: cos(pi/2) and sin(pi/2) as the tables hold them.
+    Butterfly(BRe, BIm, DRe, DIm, FTwiddleRe[2], TwiddleIm[2]);
+    const std::int32_t Out = FBitReverseTable[R];
+    float* OutRe = FRealOut.data() + Out;
+    float* OutIm = FImagOut.data() + Out;
+    OutRe[0] = ARe;
+    OutIm[0] = AIm;
+    OutRe[1] = BRe;
+    OutIm[1] = BIm;
+    OutRe[2] = CRe;
+    OutIm[2] = CIm;
+    OutRe[3] = DRe;
+    OutIm[3] = DIm;
+}
+
+// One radix-2 stage, run group by group so the twiddles and the data are both
+// read in order.
+void TdspCustomFFT::SingleStage(std::int32_t Stage, const float* TwiddleIm) {
+    const std::int32_t Half = std::int32_t{1} << Stage;
+    const float* WRe = FTwiddleRe.data() + Half - 1;
+    const float* WIm = TwiddleIm + Half - 1;
+    for (std::int32_t Group = 0; Group < FBufferSize; Group += 2 * Half) {
+        float* Re = FRealOut.data() + Group;
+        float* Im = FImagOut.data() + Group;
+#pragma GCC ivdep
         for (std::int32_t J = 0; J < Half; ++J) {
-            for (std::int32_t I = J; I < N; I += Span) {
-                const std::int32_t K = I + Half;
-                const float Tr = Wr * Re[K] - Wi * Im[K];
-                const float Ti = Wr * Im[K] + Wi * Re[K];
-                Re[K] = Re[I] - Tr;
-                Im[K] = Im[I] - Ti;
-                Re[I] = Re[I] + Tr;
-                Im[I] = Im[I] + Ti;
-            }
-            const float T = Wr * Sr - Wi * Si;
-            Wi = Wi * Sr + Wr * Si;
-            Wr = T;
+            float ARe = Re[J], AIm = Im[J];
+            float BRe = Re[J + Half], BIm = Im[J + Half];
+            Butterfly(ARe, AIm, BRe, BIm, WRe[J], WIm[J]);
+            Re[J] = ARe;
+            Im[J] = AIm;
+            Re[J + Half] = BRe;
+            Im[J + Half] = BIm;
         }
     }
 }
 
-void TdspCustomFFT::FreeBuffers() {
-    FRealIn = {};
-    FImagIn = {};
-    FRealOut = {};
-    FImagOut = {};
-    FWindowCoefficients = {};
+// Stages s and s + 1 together: the four values at j, j + H, j + 2H and j + 3H
+// of a group of 4H meet only each other in these two stages, so each is loaded
+// and stored once for both.
+void TdspCustomFFT::TwoStages(std::int32_t Stage, const float* TwiddleIm) {
+    const std::int32_t Half = std::int32_t{1} << Stage;
+    const float* W1Re = FTwiddleRe.data() + Half - 1;
+    const float* W1Im = TwiddleIm + Half - 1;
+    const float* W2Re = FTwiddleRe.data() + 2 * Half - 1;
+    const float* W2Im = TwiddleIm + 2 * Half - 1;
+    for (std::int32_t Group = 0; Group < FBufferSize; Group += 4 * Half) {
+        float* Re = FRealOut.data() + Group;
+        float* Im = FImagOut.data() + Group;
+#pragma GCC ivdep
+        for (std::int32_t J = 0; J < Half; ++J) {
+            float ARe = Re[J], AIm = Im[J];
+            float BRe = Re[J + Half], BIm = Im[J + Half];
+            float CRe = Re[J + 2 * Half], CIm = Im[J + 2 * Half];
+            float DRe = Re[J + 3 * Half], DIm = Im[J + 3 * Half];
+            Butterfly(ARe, AIm, BRe, BIm, W1Re[J], W1Im[J]);
+            Butterfly(CRe, CIm, DRe, DIm, W1Re[J], W1Im[J]);
+            Butterfly(ARe, AIm, CRe, CIm, W2Re[J], W2Im[J]);
+            Butterfly(BRe, BIm, DRe, DIm, W2Re[J + Half], W2Im[J + Half]);
+            Re[J] = ARe;
+            Im[J] = AIm;
+            Re[J + Half] = BRe;
+            Im[J + Half] = BIm;
+            Re[J + 2 * Half] = CRe;
+            Im[J + 2 * Half] = CIm;
+            Re[J + 3 * Half] = DRe;
+            Im[J + 3 * Half] = DIm;
+        }
+    }
 }
 
 } // namespace vireon

@@ -6,39 +6,49 @@
 namespace vireon {
 
 namespace {
+
 using Extended = long double;
 constexpr Extended Pi = std::numbers::pi_v<long double>;
+
+// The integer parts (2i, 4i, 2i − N) are formed in 64 bits and the squares
+// N·N and (2i − N)² in extended precision, where they stay exact integers: for
+// every size the FFT allows they equal 32-bit products, and a caller passing
+// a larger Count gets the true value instead of a wrapped one.
+Extended CosineTerm(std::int64_t Multiple, std::int32_t Count) {
+    return std::cos(static_cast<Extended>(Multiple) * Pi / static_cast<Extended>(Count));
+}
+
 } // namespace
 
 float WindowValue(TdspWindow Kind, std::int32_t Index, std::int32_t Count) {
-    // The integer parts are 32-bit products by design: N <= 32768 keeps N*N below 2^31.
-    const Extended N = Count;
-    const std::int32_t Centred = 2 * Index - Count;
+    const std::int64_t I = Index;
+    const std::int64_t N = Count;
+    const Extended Centred = static_cast<Extended>(2 * I - N);
     Extended W = 1.0L;
-    switch (static_cast<std::uint8_t>(static_cast<std::uint8_t>(Kind) & 0x7F)) {
-    case static_cast<std::uint8_t>(TdspWindow::fwHamming):
-        W = 0.54L - 0.46L * std::cos(static_cast<Extended>(2 * Index) * Pi / N);
+    // Only the low seven bits select the kind; 7..127 weigh every sample by 1.
+    switch (static_cast<TdspWindow>(static_cast<std::uint8_t>(Kind) & 0x7F)) {
+    case TdspWindow::fwHamming:
+        W = 0.54L - 0.46L * CosineTerm(2 * I, Count);
         break;
-    case static_cast<std::uint8_t>(TdspWindow::fwHanning):
-        W = 0.5L - 0.5L * std::cos(static_cast<Extended>(2 * Index) * Pi / N);
+    case TdspWindow::fwHanning:
+        W = 0.5L - 0.5L * CosineTerm(2 * I, Count);
         break;
-    case static_cast<std::uint8_t>(TdspWindow::fwBlackman):
-        W = (0.42L - 0.5L * std::cos(static_cast<Extended>(2 * Index) * Pi / N)) +
-            0.08L * std::cos(static_cast<Extended>(4 * Index) * Pi / N);
+    case TdspWindow::fwBlackman:
+        W = (0.42L - 0.5L * CosineTerm(2 * I, Count)) + 0.08L * CosineTerm(4 * I, Count);
         break;
-    case static_cast<std::uint8_t>(TdspWindow::fwGaussian):
-        W = std::exp((-0.5L / static_cast<Extended>(Count * Count)) *
-                     static_cast<Extended>(Centred * Centred));
+    case TdspWindow::fwGaussian:
+        W = std::exp((-0.5L / (static_cast<Extended>(N) * static_cast<Extended>(N))) *
+                     (Centred * Centred));
         break;
-    case static_cast<std::uint8_t>(TdspWindow::fwWelch): {
-        const Extended R = static_cast<Extended>(Centred) / static_cast<Extended>(Count + 1);
+    case TdspWindow::fwWelch: {
+        const Extended R = Centred / static_cast<Extended>(N + 1);
         W = 1.0L - R * R;
         break;
     }
-    case static_cast<std::uint8_t>(TdspWindow::fwParzen):
-        W = 1.0L - std::fabs(static_cast<Extended>(Centred) / static_cast<Extended>(Count + 1));
+    case TdspWindow::fwParzen:
+        W = 1.0L - std::fabs(Centred / static_cast<Extended>(N + 1));
         break;
-    default: // fwNone and the unused kinds 7..127
+    default:
         break;
     }
     return static_cast<float>(W);

@@ -1,0 +1,127 @@
+// Checks the optimised transform against the plainest possible radix-2
+// decimation-in-time transform: bit-reversed copy, then stage by stage with the
+// twiddle advanced by its single-precision step recurrence after every j.
+#include "dsp/dspFFT.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace vireon {
+namespace {
+
+struct Spectrum {
+    std::vector<float> Re;
+    std::vector<float> Im;
+};
+
+std::vector<std::int32_t> CounterBitReversal(std::int32_t N) {
+    std::vector<std::int32_t> Table(N);
+    for (std::int32_t I = 0; I < N; ++I)
+        Table[I] = I;
+    std::int32_t J = 0;
+    for (std::int32_t I = 0; I < N; ++I) {
+        if (J > I)
+            std::swap(Table[I], Table[J]);
+        std::int32_t M = N / 2;
+        while (M > 0 && J >= M) {
+            J -= M;
+            M >>= 1;
+        }
+        J += M;
+    }
+    return Table;
+}
+
+Spectrum ReferenceTransform(const std::vector<float>& InRe, const std::vector<float>& InIm,
+                            int Power, int Sign) {
+    const std::int32_t N = std::int32_t{1} << Power;
+    const std::vector<std::int32_t> Reverse = CounterBitReversal(N);
+    Spectrum Out{std::vector<float>(N), std::vector<float>(N)};
+    for (std::int32_t I = N - 1; I >= 0; --I) {
+        Out.Re[I] = InRe[Reverse[I]];
+        Out.Im[I] = InIm[Reverse[I]];
+    }
+    for (int S = 0; S < Power; ++S) {
+        const std::int32_t Half = std::int32_t{1} << S;
+        const long double Angle = std::numbers::pi_v<long double> / Half;
+        const float Sr = float(std::cos(Angle));
+        const float Si = float(Sign) * float(std::sin(Angle));
+        float Wr = 1.0f, Wi = 0.0f;
+        for (std::int32_t J = 0; J < Half; ++J) {
+            for (std::int32_t I = J; I < N; I += 2 * Half) {
+                const std::int32_t K = I + Half;
+                const float Tr = Wr * Out.Re[K] - Wi * Out.Im[K];
+                const float Ti = Wr * Out.Im[K] + Wi * Out.Re[K];
+                Out.Re[K] = Out.Re[I] - Tr;
+                Out.Im[K] = Out.Im[I] - Ti;
+                Out.Re[I] = Out.Re[I] + Tr;
+                Out.Im[I] = Out.Im[I] + Ti;
+            }
+            const float T = Wr * Sr - Wi * Si;
+            Wi = Wi * Sr + Wr * Si;
+            Wr = T;
+        }
+    }
+    return Out;
+}
+
+std::vector<float> RandomBlock(std::int32_t N, unsigned Seed) {
+    std::mt19937 Random(Seed);
+    std::uniform_real_distribution<float> Sample(-1.0f, 1.0f);
+    std::vector<float> Block(N);
+    for (float& X : Block)
+        X = Sample(Random);
+    return Block;
+}
+
+// Every butterfly does the same single-precision arithmetic on the same
+// operands as the reference, so the results must be equal value for value
+// (operator==, which also lets +0 match -0), not merely close.
+TEST(FFTReference, MatchesThePlainTransformExactlyAtEverySize) {
+    for (int Power = 2; Power <= 15; ++Power) {
+        TdspFFT FFT;
+        FFT.SetPower(static_cast<std::uint8_t>(Power));
+        const std::int32_t N = FFT.BufferSize();
+        const std::vector<float> Re = RandomBlock(N, 10 + Power);
+        const std::vector<float> Im = RandomBlock(N, 100 + Power);
+        for (const int Sign : {+1, -1}) {
+            std::ranges::copy(Re, FFT.RealIn());
+            std::ranges::copy(Im, FFT.ImagIn());
+            FFT.Transform(Sign);
+            const Spectrum Expected = ReferenceTransform(Re, Im, Power, Sign);
+            for (std::int32_t K = 0; K < N; ++K) {
+                ASSERT_EQ(FFT.RealOut()[K], Expected.Re[K])
+                    << "N " << N << " sign " << Sign << " bin " << K;
+                ASSERT_EQ(FFT.ImagOut()[K], Expected.Im[K])
+                    << "N " << N << " sign " << Sign << " bin " << K;
+            }
+        }
+    }
+}
+
+// The analysis path: real samples, a window, then Process.
+TEST(FFTReference, ProcessMatchesThePlainTransformOfTheWeightedBlock) {
+    TdspFFT FFT;
+    FFT.SetBufferSize(4096);
+    FFT.SetWindow(TdspWindow::fwHamming);
+    const std::vector<float> Samples = RandomBlock(4096, 7);
+    std::ranges::copy(Samples, FFT.RealIn());
+    FFT.Process();
+    std::vector<float> Weighted(4096);
+    for (std::int32_t I = 0; I < 4096; ++I)
+        Weighted[I] = Samples[I] * WindowValue(TdspWindow::fwHamming, I, 4096);
+    const Spectrum Expected = ReferenceTransform(Weighted, std::vector<float>(4096), 12, +1);
+    for (std::int32_t K = 0; K < 4096; ++K) {
+        ASSERT_EQ(FFT.RealOut()[K], Expected.Re[K]) << K;
+        ASSERT_EQ(FFT.ImagOut()[K], Expected.Im[K]) << K;
+    }
+}
+
+} // namespace
+} // namespace vireon
