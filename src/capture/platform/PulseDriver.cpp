@@ -1,0 +1,145 @@
+#include "capture/platform/PulseDriver.h"
+
+#include "capture/platform/PulseFormat.h"
+#include "capture/platform/PulseStream.h"
+
+#include <algorithm>
+#include <tuple>
+#include <utility>
+
+namespace vireon {
+
+namespace {
+
+// The server converts rates and channel counts, so every classic format and
+// the four 48 kHz ones can be recorded from any source.
+constexpr DWORD AllFormats =
+    WAVE_FORMAT_1M08 | WAVE_FORMAT_1S08 | WAVE_FORMAT_1M16 | WAVE_FORMAT_1S16 | WAVE_FORMAT_2M08 |
+    WAVE_FORMAT_2S08 | WAVE_FORMAT_2M16 | WAVE_FORMAT_2S16 | WAVE_FORMAT_4M08 | WAVE_FORMAT_4S08 |
+    WAVE_FORMAT_4M16 | WAVE_FORMAT_4S16 | WAVE_FORMAT_48M08 | WAVE_FORMAT_48S08 |
+    WAVE_FORMAT_48M16 | WAVE_FORMAT_48S16;
+
+constexpr MMVERSION DriverVersion = 0x0100; // 1.0
+
+// Inputs before monitors, then by description; the server's name breaks
+// ties. Server indexes change when a device comes back, so they are no order.
+bool ListedBefore(const TPulseSource& A, const TPulseSource& B) {
+    return std::tie(A.Monitor, A.Description, A.Name) < std::tie(B.Monitor, B.Description, B.Name);
+}
+
+} // namespace
+
+TPulseWaveInDriver::TPulseWaveInDriver(std::string Server) : FServer(std::move(Server)) {}
+
+UINT TPulseWaveInDriver::GetNumDevs() {
+    std::shared_ptr<TPulseConnection> Connection;
+    TDeviceList Devices;
+    if (ListDevices(Connection, Devices) != MMSYSERR_NOERROR)
+        return 0;
+    return static_cast<UINT>(Devices.Sources.size());
+}
+
+bool TPulseWaveInDriver::HasDefaultDevice() {
+    std::shared_ptr<TPulseConnection> Connection;
+    TPulseSource Source;
+    return FindDevice(WAVE_MAPPER, Connection, Source) == MMSYSERR_NOERROR;
+}
+
+MMRESULT TPulseWaveInDriver::GetDevCaps(UINT Device, WAVEINCAPSA& Caps) {
+    std::shared_ptr<TPulseConnection> Connection;
+    TPulseSource Source;
+    const MMRESULT Result = FindDevice(Device, Connection, Source);
+    if (Result != MMSYSERR_NOERROR)
+        return Result;
+    Caps = WAVEINCAPSA{};
+    Caps.vDriverVersion = DriverVersion;
+    CopyUtf8Name(Source.Description.c_str(), Caps.szPname, sizeof Caps.szPname);
+    Caps.dwFormats = AllFormats;
+    Caps.wChannels = 2;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TPulseWaveInDriver::QueryFormat(UINT Device, const WAVEFORMATEX& Format) {
+    std::shared_ptr<TPulseConnection> Connection;
+    TPulseSource Source;
+    const MMRESULT Result = FindDevice(Device, Connection, Source);
+    return Result != MMSYSERR_NOERROR ? Result : CheckPulseFormat(Format);
+}
+
+MMRESULT TPulseWaveInDriver::Open(UINT Device, const WAVEFORMATEX& Format, TWaveInSink& Sink,
+                                  std::unique_ptr<TWaveInStream>& Stream) {
+    std::shared_ptr<TPulseConnection> Connection;
+    TPulseSource Source;
+    MMRESULT Result = FindDevice(Device, Connection, Source);
+    if (Result == MMSYSERR_NOERROR)
+        Result = CheckPulseFormat(Format);
+    if (Result != MMSYSERR_NOERROR)
+        return Result;
+    auto Recording = std::make_unique<TPulseStream>(Connection, Format, Sink);
+    Result = Recording->Connect(Source.Name);
+    if (Result == MMSYSERR_NOERROR)
+        Stream = std::move(Recording);
+    return Result;
+}
+
+std::string TPulseWaveInDriver::ErrorText(MMRESULT Code) {
+    switch (Code) {
+    case VIREONERR_NOSERVER:
+        return "No sound server could be reached.";
+    case VIREONERR_DEVICELOST:
+        return "The recording device is no longer available.";
+    default:
+        return {};
+    }
+}
+
+std::string TPulseWaveInDriver::DeviceDescription(UINT Device) {
+    std::shared_ptr<TPulseConnection> Connection;
+    TPulseSource Source;
+    if (FindDevice(Device, Connection, Source) != MMSYSERR_NOERROR)
+        return {};
+    return Source.Description;
+}
+
+std::shared_ptr<TPulseConnection> TPulseWaveInDriver::LiveConnection() {
+    std::lock_guard<std::mutex> Guard(FConnectionLock);
+    if (FConnection == nullptr || !FConnection->Connected()) {
+        // Streams of a broken connection keep it alive until they close.
+        FConnection = std::make_shared<TPulseConnection>(FServer);
+        if (!FConnection->Connected())
+            FConnection.reset();
+    }
+    return FConnection;
+}
+
+MMRESULT TPulseWaveInDriver::ListDevices(std::shared_ptr<TPulseConnection>& Connection,
+                                         TDeviceList& Devices) {
+    Connection = LiveConnection();
+    if (Connection == nullptr || !Connection->ListSources(Devices.Sources, Devices.DefaultSource))
+        return VIREONERR_NOSERVER;
+    std::sort(Devices.Sources.begin(), Devices.Sources.end(), &ListedBefore);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TPulseWaveInDriver::FindDevice(UINT Device, std::shared_ptr<TPulseConnection>& Connection,
+                                        TPulseSource& Source) {
+    TDeviceList Devices;
+    const MMRESULT Result = ListDevices(Connection, Devices);
+    if (Result != MMSYSERR_NOERROR)
+        return Result;
+    if (Device == WAVE_MAPPER) {
+        const auto Found = std::find_if(
+            Devices.Sources.begin(), Devices.Sources.end(),
+            [&Devices](const TPulseSource& S) { return S.Name == Devices.DefaultSource; });
+        if (Found == Devices.Sources.end())
+            return MMSYSERR_BADDEVICEID;
+        Source = *Found;
+        return MMSYSERR_NOERROR;
+    }
+    if (Device >= Devices.Sources.size())
+        return MMSYSERR_BADDEVICEID;
+    Source = Devices.Sources[Device];
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace vireon

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "capture/platform/PulseConnection.h"
+#include "capture/platform/PulseSource.h"
+#include "capture/platform/WaveInDriver.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vireon {
+
+// The system's recording devices: every source of the PulseAudio server
+// (PipeWire's pulse server too), microphones and line inputs first, then the
+// monitors of the outputs, each group by description. WAVE_MAPPER is the
+// server's default source at the time it is asked for.
+class TPulseWaveInDriver : public TWaveInDriver {
+public:
+    // Server: a libpulse server string ("unix:/path", ...); empty for the
+    // server the desktop session uses.
+    explicit TPulseWaveInDriver(std::string Server = {});
+
+    UINT GetNumDevs() override;
+    bool HasDefaultDevice() override;
+    MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) override;
+    MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) override;
+    MMRESULT Open(UINT Device, const WAVEFORMATEX& Format, TWaveInSink& Sink,
+                  std::unique_ptr<TWaveInStream>& Stream) override;
+    std::string ErrorText(MMRESULT Code) override;
+
+    // The device's whole description; the capabilities record has room for
+    // 31 bytes of it only. Empty for a device that is not there.
+    std::string DeviceDescription(UINT Device);
+
+private:
+    struct TDeviceList {
+        std::vector<TPulseSource> Sources;
+        std::string DefaultSource;
+    };
+
+    // A live connection, made anew when there is none or the old one broke;
+    // nullptr when no server can be reached.
+    std::shared_ptr<TPulseConnection> LiveConnection();
+    MMRESULT ListDevices(std::shared_ptr<TPulseConnection>& Connection, TDeviceList& Devices);
+    MMRESULT FindDevice(UINT Device, std::shared_ptr<TPulseConnection>& Connection,
+                        TPulseSource& Source);
+
+    const std::string FServer;
+    std::mutex FConnectionLock;
+    std::shared_ptr<TPulseConnection> FConnection;
+};
+
+} // namespace vireon

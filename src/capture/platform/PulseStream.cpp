@@ -1,0 +1,291 @@
+#include "capture/platform/PulseStream.h"
+
+#include "capture/platform/PulseFormat.h"
+
+#include <pulse/channelmap.h>
+#include <pulse/error.h>
+#include <pulse/operation.h>
+#include <pulse/timeval.h>
+
+#include <utility>
+
+namespace vireon {
+
+namespace {
+
+struct TCompletion {
+    TPulseConnection* Connection;
+    bool Done = false;
+    bool Success = false;
+};
+
+void OnCompleted(pa_stream*, int Success, void* Data) {
+    auto* Completion = static_cast<TCompletion*>(Data);
+    Completion->Done = true;
+    Completion->Success = Success != 0;
+    Completion->Connection->Signal();
+}
+
+// With the loop's lock held: waits for a stream operation to complete.
+MMRESULT Await(TPulseConnection& Connection, pa_operation* Operation, TCompletion& Completion) {
+    if (Operation == nullptr)
+        return MMSYSERR_ERROR;
+    const bool Done = Connection.WaitUntil([&Completion] { return Completion.Done; });
+    if (!Done)
+        pa_operation_cancel(Operation);
+    pa_operation_unref(Operation);
+    if (!Done)
+        return VIREONERR_NOSERVER;
+    return Completion.Success ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+}
+
+MMRESULT ConnectError(int PulseError) {
+    switch (PulseError) {
+    case PA_ERR_NOENTITY:
+        return MMSYSERR_BADDEVICEID;
+    case PA_ERR_NOTSUPPORTED:
+    case PA_ERR_INVALID:
+        return WAVERR_BADFORMAT;
+    case PA_ERR_CONNECTIONREFUSED:
+    case PA_ERR_CONNECTIONTERMINATED:
+    case PA_ERR_TIMEOUT:
+        return VIREONERR_NOSERVER;
+    default:
+        return MMSYSERR_ERROR;
+    }
+}
+
+pa_buffer_attr RecordBufferAttributes(const pa_sample_spec& Spec) {
+    pa_buffer_attr Attributes;
+    Attributes.maxlength = static_cast<std::uint32_t>(-1);
+    Attributes.tlength = static_cast<std::uint32_t>(-1);
+    Attributes.prebuf = static_cast<std::uint32_t>(-1);
+    Attributes.minreq = static_cast<std::uint32_t>(-1);
+    Attributes.fragsize = static_cast<std::uint32_t>(
+        pa_usec_to_bytes(TPulseStream::FragmentMilliseconds * PA_USEC_PER_MSEC, &Spec));
+    return Attributes;
+}
+
+} // namespace
+
+TPulseStream::TPulseStream(std::shared_ptr<TPulseConnection> Connection, const WAVEFORMATEX& Format,
+                           TWaveInSink& Sink)
+    : FConnection(std::move(Connection)), FFormat(Format), FSink(Sink) {}
+
+TPulseStream::~TPulseStream() {
+    Disconnect();
+}
+
+MMRESULT TPulseStream::Connect(const std::string& SourceName) {
+    const pa_sample_spec Spec = PulseSampleSpec(FFormat);
+    pa_channel_map Map;
+    pa_channel_map_init_auto(&Map, Spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    const pa_buffer_attr Attributes = RecordBufferAttributes(Spec);
+    // Paused until Start, like a device that is opened but not started; kept
+    // on its source, so a source that goes away ends the recording.
+    const auto Flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+        PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+
+    FConnection->Lock();
+    pa_context* Context = FConnection->Context();
+    FStream = pa_stream_new(Context, "Vireon recording", &Spec, &Map);
+    MMRESULT Result = MMSYSERR_NOERROR;
+    if (FStream == nullptr) {
+        Result = ConnectError(pa_context_errno(Context));
+    } else {
+        pa_stream_set_state_callback(FStream, &TPulseStream::OnStateChanged, this);
+        pa_stream_set_read_callback(FStream, &TPulseStream::OnReadable, this);
+        if (pa_stream_connect_record(FStream, SourceName.c_str(), &Attributes, Flags) < 0) {
+            Result = ConnectError(pa_context_errno(Context));
+        } else if (!FConnection->WaitUntil(
+                       [this] { return pa_stream_get_state(FStream) != PA_STREAM_CREATING; })) {
+            Result = VIREONERR_NOSERVER;
+        } else if (pa_stream_get_state(FStream) != PA_STREAM_READY) {
+            Result = ConnectError(pa_context_errno(Context));
+        }
+    }
+    FOpened = Result == MMSYSERR_NOERROR;
+    FConnection->Unlock();
+    if (Result != MMSYSERR_NOERROR)
+        Disconnect();
+    return Result;
+}
+
+MMRESULT TPulseStream::AddBuffer(WAVEHDR* Header) {
+    // Only the queue lock: queueing from inside a data notification must
+    // never wait for the loop thread, which may be handing a header back.
+    std::lock_guard<std::mutex> Guard(FQueueLock);
+    FQueue.Push(Header);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TPulseStream::Start() {
+    FConnection->Lock();
+    MMRESULT Result = VIREONERR_DEVICELOST;
+    if (!FLost) {
+        FRunning = true;
+        Result = Cork(false);
+    }
+    FConnection->Unlock();
+    return Result;
+}
+
+MMRESULT TPulseStream::Stop() {
+    FConnection->Lock();
+    const MMRESULT Result = FLost ? VIREONERR_DEVICELOST : Cork(true);
+    FConnection->Unlock();
+    return Result;
+}
+
+MMRESULT TPulseStream::Reset() {
+    FConnection->Lock();
+    FRunning = false;
+    if (!FLost && FStream != nullptr) {
+        // Failures here change nothing for the caller: no more data is taken
+        // either way, and the headers come back below.
+        Cork(true);
+        TCompletion Flushed{FConnection.get()};
+        Await(*FConnection, pa_stream_flush(FStream, &OnCompleted, &Flushed), Flushed);
+    }
+    FPositionBytes = 0;
+    std::size_t Count = 0;
+    {
+        std::lock_guard<std::mutex> Guard(FQueueLock);
+        Count = FQueue.Count();
+    }
+    // Under the loop's lock, so they cannot cross a header the loop thread
+    // is handing back: the sink sees every header in queue order.
+    ReturnQueued(Count);
+    FConnection->Unlock();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TPulseStream::Close() {
+    {
+        std::lock_guard<std::mutex> Guard(FQueueLock);
+        if (!FQueue.Empty())
+            return WAVERR_STILLPLAYING;
+    }
+    Disconnect();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT TPulseStream::GetPosition(MMTIME& Time) {
+    const std::uint64_t Bytes = FPositionBytes;
+    switch (Time.wType) {
+    case TIME_SAMPLES:
+        Time.u.sample = static_cast<DWORD>(Bytes / FFormat.nBlockAlign);
+        break;
+    case TIME_MS:
+        Time.u.ms = static_cast<DWORD>(Bytes * 1000 / FFormat.nAvgBytesPerSec);
+        break;
+    default:
+        // Like a device that does not keep the asked-for kind of time.
+        Time.wType = TIME_BYTES;
+        Time.u.cb = static_cast<DWORD>(Bytes);
+        break;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+bool TPulseStream::Latency(std::int64_t& Microseconds) {
+    FConnection->Lock();
+    pa_usec_t Usec = 0;
+    int Negative = 0;
+    const bool Known = FStream != nullptr && pa_stream_get_latency(FStream, &Usec, &Negative) == 0;
+    FConnection->Unlock();
+    Microseconds =
+        Negative != 0 ? -static_cast<std::int64_t>(Usec) : static_cast<std::int64_t>(Usec);
+    return Known;
+}
+
+void TPulseStream::OnStateChanged(pa_stream* Stream, void* Self) {
+    auto* This = static_cast<TPulseStream*>(Self);
+    This->FConnection->Signal();
+    if (This->FOpened && !PA_STREAM_IS_GOOD(pa_stream_get_state(Stream)))
+        This->HandleLost();
+}
+
+void TPulseStream::OnReadable(pa_stream*, std::size_t, void* Self) {
+    static_cast<TPulseStream*>(Self)->ReadAll();
+}
+
+void TPulseStream::ReadAll() {
+    const void* Data = nullptr;
+    std::size_t Bytes = 0;
+    while (pa_stream_peek(FStream, &Data, &Bytes) == 0 && Bytes > 0) {
+        if (FRunning) {
+            FPositionBytes += Bytes;
+            Deliver(static_cast<const std::uint8_t*>(Data), Bytes);
+        }
+        pa_stream_drop(FStream);
+    }
+}
+
+void TPulseStream::Deliver(const std::uint8_t* Data, std::size_t Bytes) {
+    // Data is nullptr for a hole in the recording: it is filled with silence.
+    const std::uint8_t Silence = SilenceByte(FFormat);
+    while (Bytes > 0) {
+        WAVEHDR* Full = nullptr;
+        {
+            std::lock_guard<std::mutex> Guard(FQueueLock);
+            Full = FQueue.Fill(Data, Bytes, Silence);
+        }
+        if (Full != nullptr)
+            FSink.BufferDone(Full);
+    }
+}
+
+void TPulseStream::ReturnQueued(std::size_t Count) {
+    for (std::size_t I = 0; I < Count; ++I) {
+        WAVEHDR* Header = nullptr;
+        {
+            std::lock_guard<std::mutex> Guard(FQueueLock);
+            Header = FQueue.Pop();
+        }
+        if (Header == nullptr)
+            return;
+        FSink.BufferDone(Header);
+    }
+}
+
+void TPulseStream::HandleLost() {
+    if (FLost)
+        return;
+    FLost = true;
+    FRunning = false;
+    // Only what is queued now goes back; headers queued from here on are held
+    // until Reset, as the sink expects.
+    std::size_t Count = 0;
+    {
+        std::lock_guard<std::mutex> Guard(FQueueLock);
+        Count = FQueue.Count();
+    }
+    ReturnQueued(Count);
+    FSink.DeviceLost();
+}
+
+MMRESULT TPulseStream::Cork(bool Paused) {
+    if (FStream == nullptr)
+        return MMSYSERR_INVALHANDLE; // closed
+    TCompletion Corked{FConnection.get()};
+    return Await(*FConnection, pa_stream_cork(FStream, Paused ? 1 : 0, &OnCompleted, &Corked),
+                 Corked);
+}
+
+void TPulseStream::Disconnect() {
+    FConnection->Lock();
+    if (FStream != nullptr) {
+        pa_stream_set_state_callback(FStream, nullptr, nullptr);
+        pa_stream_set_read_callback(FStream, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(FStream)))
+            pa_stream_disconnect(FStream);
+        pa_stream_unref(FStream);
+        FStream = nullptr;
+    }
+    FOpened = false;
+    FConnection->Unlock();
+}
+
+} // namespace vireon

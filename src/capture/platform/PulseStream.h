@@ -1,0 +1,78 @@
+#pragma once
+
+// One open recording: a record stream of the server feeding the queued
+// headers. Calls come from the component's thread; the stream's callbacks
+// run on the connection's loop thread. The loop's lock guards the stream and
+// the running state, FQueueLock the header queue (AddBuffer takes only that,
+// so queueing never waits for the server). Headers go back to the layer's
+// sink outside FQueueLock; the sink only marks and posts, so the loop thread
+// never calls into a component.
+
+#include "capture/platform/PulseConnection.h"
+#include "capture/platform/PulseHeaderQueue.h"
+#include "capture/platform/WaveInDriver.h"
+
+#include <pulse/stream.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace vireon {
+
+class TPulseStream : public TWaveInStream {
+public:
+    // Data arrives in pieces of this length, which keeps each buffer's
+    // delivery within this much of its due time.
+    static constexpr unsigned FragmentMilliseconds = 10;
+
+    TPulseStream(std::shared_ptr<TPulseConnection> Connection, const WAVEFORMATEX& Format,
+                 TWaveInSink& Sink);
+    ~TPulseStream() override;
+    TPulseStream(const TPulseStream&) = delete;
+    TPulseStream& operator=(const TPulseStream&) = delete;
+
+    // Connects a paused record stream to the source; MMSYSERR_NOERROR once the
+    // server has accepted it.
+    MMRESULT Connect(const std::string& SourceName);
+
+    MMRESULT AddBuffer(WAVEHDR* Header) override;
+    MMRESULT Start() override;
+    MMRESULT Stop() override;
+    MMRESULT Reset() override;
+    MMRESULT Close() override;
+    MMRESULT GetPosition(MMTIME& Time) override;
+
+    // The stream's latency as the server reports it; false while unknown.
+    // Between the server's timing updates it is estimated, and may then come
+    // out slightly negative.
+    bool Latency(std::int64_t& Microseconds);
+
+private:
+    static void OnStateChanged(pa_stream* Stream, void* Self);
+    static void OnReadable(pa_stream* Stream, std::size_t Bytes, void* Self);
+
+    void ReadAll();
+    void Deliver(const std::uint8_t* Data, std::size_t Bytes);
+    void ReturnQueued(std::size_t Count);
+    void HandleLost();
+    MMRESULT Cork(bool Paused);
+    void Disconnect();
+
+    std::shared_ptr<TPulseConnection> FConnection;
+    WAVEFORMATEX FFormat;
+    TWaveInSink& FSink;
+    pa_stream* FStream = nullptr;
+    std::mutex FQueueLock;
+    TPulseHeaderQueue FQueue;
+    // Under the loop's lock: data is taken into headers only while running;
+    // Reset stops it so nothing recorded before it lands in later headers.
+    bool FRunning = false;
+    bool FOpened = false; // connected: a failure from here on is a lost device
+    bool FLost = false;
+    std::atomic<std::uint64_t> FPositionBytes{0};
+};
+
+} // namespace vireon
