@@ -80,6 +80,10 @@ constexpr UINT MM_WOM_DONE = 957;
 constexpr UINT MM_WIM_OPEN = 958;
 constexpr UINT MM_WIM_CLOSE = 959;
 constexpr UINT MM_WIM_DATA = 960;
+// Our own, in the application-private range: the device of wParam went away.
+// Every buffer the driver held has been returned before it; the receiving
+// component closes through its normal close path.
+constexpr UINT MM_WIM_DEVICELOST = 0x8001;
 
 // MMTIME::wType values.
 constexpr UINT TIME_MS = 0x0001;
@@ -162,5 +166,9 @@ MMRESULT waveInStop(HWAVEIN hwi);
 MMRESULT waveInReset(HWAVEIN hwi);
 MMRESULT waveInClose(HWAVEIN hwi);
 MMRESULT waveInGetPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt);
+// Our own last resort when a device stopped answering: ends the stream at
+// once, whatever it still holds (the driver touches no header afterwards),
+// marks those headers done and forgets the handle. No notification follows.
+MMRESULT waveInAbandon(HWAVEIN hwi);
 
 } // namespace vireon

@@ -34,6 +34,9 @@ public:
 // the component (under its lock), never from the driver's own thread.
 class TWaveInStream {
 public:
+    // Ends the recording; once it returns the driver touches no header and
+    // calls the sink no more (the layer may destroy a stream that still
+    // holds headers when the device stopped answering).
     virtual ~TWaveInStream() = default;
     // Appends an empty header (dwBytesRecorded already 0) to the fill queue.
     virtual MMRESULT AddBuffer(WAVEHDR* Header) = 0;
@@ -68,6 +71,10 @@ public:
 // The drivers in device-number order. The program installs the system driver
 // and the test-signal device at start-up; tests install their own.
 void SetWaveInDrivers(std::vector<std::shared_ptr<TWaveInDriver>> Drivers);
+// Installs DefaultWaveInDrivers() on first use unless SetWaveInDrivers ran.
 const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers();
+// The drivers of a normal run: the system's sound service first, then the
+// built-in test-signal device.
+std::vector<std::shared_ptr<TWaveInDriver>> DefaultWaveInDrivers();
 
 } // namespace vireon

@@ -1,0 +1,65 @@
+#pragma once
+
+// A wave input device: lists devices, opens one in a PCM format, keeps
+// BufferCount buffers of BufferLength milliseconds queued and turns each
+// filled buffer into the level, raw-buffer and data notifications before it
+// queues the buffer again.
+
+#include "capture/WaveIO.h"
+
+namespace vireon {
+
+class TWaveAudioIn : public TWaveAudioIO {
+public:
+    explicit TWaveAudioIn(QObject* Owner = nullptr);
+    ~TWaveAudioIn() override;
+
+    TPCMFormat PCMFormat() const { return FPCMFormat; }
+    void SetPCMFormat(TPCMFormat Value);
+
+    std::uint32_t GetNumDevs() override;
+    std::string GetDeviceName() override;
+    TPCMFormats GetDeviceFormats() override;
+    std::uint32_t GetPosition() override;
+    bool IsFormatSupported(PWaveFormatEx Format) override;
+
+    TWaveAudioGetFormatEvent OnFormat;
+
+protected:
+    virtual bool QueueBuffer(WAVEHDR* Header);
+    // Wraps a caller's block in a new header and queues it; the component
+    // frees the block with std::free only when TakeOwnership is true.
+    virtual bool QueueUserBuffer(void* Data, std::uint32_t Size, bool TakeOwnership);
+    virtual void DoDataReady(const void* Buffer, std::uint32_t BufferSize, bool& FreeIt);
+
+    void HandleInputOpened() override;
+    void HandleInputClosed() override;
+    void HandleInputDone(WAVEHDR* Header) override;
+
+    bool GetPaused() override { return FPaused; }
+    std::string GetErrorText(MMRESULT Code) override;
+    void GetWaveFormat(PWaveFormatEx& Format, bool& FreeIt) override;
+    MMRESULT ValidateDeviceID(std::uint32_t ID) override;
+    bool Open() override;
+    bool Close() override;
+    bool Pause() override;
+    bool Resume() override;
+    bool IsDeviceOpen() override { return FHandle != 0; }
+    void QueueInitialBuffers() override;
+    void AbandonDevice() override;
+
+    HWAVEIN Handle() const { return FHandle; }
+
+private:
+    bool OpenDevice(const WAVEFORMATEX* Format);
+    void RequeueOrFree(WAVEHDR*& Header);
+    void DeliverRecorded(WAVEHDR& Header);
+    void CloseWhenDrained();
+    bool CloseDevice();
+
+    std::atomic<HWAVEIN> FHandle = 0;
+    std::atomic<bool> FPaused = false;
+    TPCMFormat FPCMFormat = TPCMFormat::Mono16bit8000Hz;
+};
+
+} // namespace vireon
