@@ -84,7 +84,10 @@ bool DecodeInto(const unsigned char* Data, unsigned long Size, QImage& Out) {
                                                Info.output_width * 3, 1);
     while (Info.output_scanline < Info.output_height) {
         const int Line = int(Info.output_scanline);
-        jpeg_read_scanlines(&Info, Row, 1);
+        if (jpeg_read_scanlines(&Info, Row, 1) != 1) {
+            jpeg_destroy_decompress(&Info);
+            return false;
+        }
         CopyRow(Row[0], int(Info.output_width), reinterpret_cast<QRgb*>(Out.scanLine(Line)));
     }
     jpeg_finish_decompress(&Info);
