@@ -190,7 +190,8 @@ void TdspCustomFFT::FirstTwoStages(const float* TwiddleIm) {
     // once per 4 floats. Instead, r runs through tiles of 4 x 4: its top two
     // bits (Hi) and its low two bits (Lo) vary inside a tile, the middle bits
     // (Mid) between tiles. Within a tile the four Hi of one Lo fill 16
-    // consecutive outputs, and the reads stay in runs of 4.
+    // consecutive outputs, and the reads stay in runs of 4. Blocks too small
+    // for a tile fit in the cache anyway.
     if (Quarter < 16) {
         for (std::int32_t R = 0; R < Quarter; ++R)
             FirstTwoStagesAt(R, TwiddleIm);

@@ -285,8 +285,9 @@ TEST(FFTMagnitudes, WholeBinCosineReadsAsItsAmplitudeTimesTheWindowGain) {
         EXPECT_NEAR(FFT.RealOut()[10], C.Gain, 1e-5) << int(C.Kind);
         // The windows widen the peak to its neighbours; everything else is silent.
         for (std::int32_t K = 0; K < 256; ++K) {
-            if (std::abs(K - 10) > 1)
+            if (std::abs(K - 10) > 1) {
                 ASSERT_NEAR(FFT.RealOut()[K], 0.0, 1e-5) << int(C.Kind) << " bin " << K;
+            }
         }
     }
 }
