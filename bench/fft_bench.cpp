@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr std::int32_t Sizes[] = {1024, 4096, 16384};
@@ -92,6 +94,9 @@ void Fftw(benchmark::State& State) {
 // figure least disturbed by other work on the machine.
 class BestTimeReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so that logs and pipes get plain text.
+    BestTimeReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& Reports) override {
         for (const Run& R : Reports) {
             if (R.run_type != Run::RT_Iteration || R.error_occurred)

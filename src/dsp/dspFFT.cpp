@@ -199,8 +199,8 @@ void TdspCustomFFT::FirstTwoStages(const float* TwiddleIm) {
     }
     const std::int32_t HiStep = Quarter / 4;
     for (std::int32_t Mid = 0; Mid < HiStep; Mid += 4)
-        for (std::int32_t Lo = 0; Lo < 4; ++Lo)
-            for (std::int32_t Hi = 0; Hi < Quarter; Hi += HiStep)
+        for (std::int32_t Hi = 0; Hi < Quarter; Hi += HiStep)
+            for (std::int32_t Lo = 0; Lo < 4; ++Lo)
                 FirstTwoStagesAt(Hi + Mid + Lo, TwiddleIm);
 }
 
