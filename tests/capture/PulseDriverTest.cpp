@@ -1,0 +1,239 @@
+#include "capture/platform/PulseDriver.h"
+
+#include "PulseRecordingSink.h"
+#include "PulseTestBuffers.h"
+#include "PulseTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vireon {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PulseServerTest;
+
+WAVEFORMATEX Stereo16(DWORD Rate) {
+    WAVEFORMATEX Format{};
+    Format.wFormatTag = WAVE_FORMAT_PCM;
+    Format.nChannels = 2;
+    Format.nSamplesPerSec = Rate;
+    Format.wBitsPerSample = 16;
+    Format.nBlockAlign = 4;
+    Format.nAvgBytesPerSec = 4 * Rate;
+    return Format;
+}
+
+std::string CapsName(TPulseWaveInDriver& Driver, UINT Device) {
+    WAVEINCAPSA Caps{};
+    if (Driver.GetDevCaps(Device, Caps) != MMSYSERR_NOERROR)
+        return {};
+    return Caps.szPname;
+}
+
+// Every call of a driver without a server ends in the no-server error, and
+// the layer is told to look elsewhere for WAVE_MAPPER.
+void ExpectNoServer(TPulseWaveInDriver& Driver) {
+    WAVEINCAPSA Caps{};
+    test::PulseRecordingSink Sink;
+    std::unique_ptr<TWaveInStream> Stream;
+    EXPECT_EQ(Driver.GetNumDevs(), 0u);
+    EXPECT_FALSE(Driver.HasDefaultDevice());
+    EXPECT_EQ(Driver.GetDevCaps(0, Caps), VIREONERR_NOSERVER);
+    EXPECT_EQ(Driver.QueryFormat(WAVE_MAPPER, Stereo16(44100)), VIREONERR_NOSERVER);
+    EXPECT_EQ(Driver.Open(0, Stereo16(44100), Sink, Stream), VIREONERR_NOSERVER);
+    EXPECT_EQ(Stream, nullptr);
+    EXPECT_NE(Driver.ErrorText(VIREONERR_NOSERVER).find("No sound server could be reached"),
+              std::string::npos);
+}
+
+TEST(PulseDriver, ServerThatIsNotRunningGivesTheNoServerError) {
+    TPulseWaveInDriver Driver("unix:/nonexistent/vireon/pulse/native");
+    const auto Start = std::chrono::steady_clock::now();
+    ExpectNoServer(Driver);
+    // A refused connection is known at once; nothing waits for a time-out.
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, 2s);
+}
+
+TEST(PulseDriver, ServerThatNeverAnswersTimesOutInsteadOfHanging) {
+    // A socket that takes connections but never speaks: the handshake
+    // would wait forever without the driver's time-out.
+    char Dir[] = "/tmp/vireon-mute.XXXXXX";
+    ASSERT_NE(mkdtemp(Dir), nullptr);
+    const std::string Path = std::string(Dir) + "/native";
+    const int Listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(Listener, 0);
+    sockaddr_un Address{};
+    Address.sun_family = AF_UNIX;
+    std::strncpy(Address.sun_path, Path.c_str(), sizeof Address.sun_path - 1);
+    ASSERT_EQ(bind(Listener, reinterpret_cast<sockaddr*>(&Address), sizeof Address), 0);
+    ASSERT_EQ(listen(Listener, 8), 0);
+
+    TPulseWaveInDriver Driver("unix:" + Path);
+    const auto Start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Driver.HasDefaultDevice());
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, 3 * TPulseConnection::ServerTimeout);
+
+    close(Listener);
+    std::remove(Path.c_str());
+    rmdir(Dir);
+}
+
+TEST(PulseDriver, ErrorTextIsEmptyForCodesItDoesNotOwn) {
+    TPulseWaveInDriver Driver("unix:/nonexistent/vireon/pulse/native");
+    EXPECT_EQ(Driver.ErrorText(MMSYSERR_BADDEVICEID), "");
+    EXPECT_FALSE(Driver.ErrorText(VIREONERR_DEVICELOST).empty());
+}
+
+class PulseDriverDevices : public PulseServerTest {
+protected:
+    TPulseWaveInDriver Driver;
+};
+
+TEST_F(PulseDriverDevices, ListsEverySourceInputsFirstThenMonitorsEachByDescription) {
+    const UINT Count = Driver.GetNumDevs();
+    ASSERT_GE(Count, 3u); // the tone, TestMic and the null output's monitor
+    std::vector<std::string> Names;
+    for (UINT Device = 0; Device < Count; ++Device) {
+        Names.push_back(Driver.DeviceDescription(Device));
+        EXPECT_EQ(CapsName(Driver, Device), Names.back());
+    }
+    EXPECT_NE(std::find(Names.begin(), Names.end(), "TestMic"), Names.end());
+    EXPECT_NE(std::find(Names.begin(), Names.end(), "Monitor of Null Output"), Names.end());
+
+    const auto IsMonitor = [](const std::string& Name) {
+        return Name.rfind("Monitor of ", 0) == 0;
+    };
+    const auto FirstMonitor = std::find_if(Names.begin(), Names.end(), IsMonitor);
+    EXPECT_TRUE(std::none_of(FirstMonitor, Names.end(), [&](auto& N) { return !IsMonitor(N); }));
+    EXPECT_TRUE(std::is_sorted(Names.begin(), FirstMonitor));
+    EXPECT_TRUE(std::is_sorted(FirstMonitor, Names.end()));
+}
+
+TEST_F(PulseDriverDevices, DefaultDeviceIsTheServersDefaultSourceWithEveryFormat) {
+    EXPECT_TRUE(Driver.HasDefaultDevice());
+    WAVEINCAPSA Caps{};
+    ASSERT_EQ(Driver.GetDevCaps(WAVE_MAPPER, Caps), MMSYSERR_NOERROR);
+    EXPECT_STREQ(Caps.szPname, "TestMic");
+    EXPECT_EQ(Caps.dwFormats, 0xFFFFu); // the twelve classic flags and the four 48 kHz ones
+    EXPECT_EQ(Caps.wChannels, 2);
+}
+
+TEST_F(PulseDriverDevices, DeviceNumberPastTheListIsRefusedEverywhere) {
+    const UINT Missing = Driver.GetNumDevs();
+    WAVEINCAPSA Caps{};
+    test::PulseRecordingSink Sink;
+    std::unique_ptr<TWaveInStream> Stream;
+    EXPECT_EQ(Driver.GetDevCaps(Missing, Caps), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(Driver.QueryFormat(Missing, Stereo16(44100)), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(Driver.Open(Missing, Stereo16(44100), Sink, Stream), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(Stream, nullptr);
+    EXPECT_EQ(Driver.DeviceDescription(Missing), "");
+}
+
+TEST_F(PulseDriverDevices, FormatQueryAndOpenAgreeOnWhatIsRecordable) {
+    WAVEFORMATEX Float = Stereo16(44100);
+    Float.wFormatTag = 3;
+    const struct {
+        WAVEFORMATEX Format;
+        MMRESULT Expected;
+    } Cases[] = {{Stereo16(44100), MMSYSERR_NOERROR},
+                 {Stereo16(48000), MMSYSERR_NOERROR},
+                 {Stereo16(8000), MMSYSERR_NOERROR},
+                 {Float, WAVERR_BADFORMAT},
+                 {Stereo16(0), WAVERR_BADFORMAT}};
+    for (const auto& Case : Cases) {
+        const auto Rate = Case.Format.nSamplesPerSec;
+        EXPECT_EQ(Driver.QueryFormat(WAVE_MAPPER, Case.Format), Case.Expected) << Rate;
+        test::PulseRecordingSink Sink;
+        std::unique_ptr<TWaveInStream> Stream;
+        EXPECT_EQ(Driver.Open(WAVE_MAPPER, Case.Format, Sink, Stream), Case.Expected) << Rate;
+        EXPECT_EQ(Stream != nullptr, Case.Expected == MMSYSERR_NOERROR) << Rate;
+        if (Stream != nullptr) {
+            EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+        }
+    }
+}
+
+TEST_F(PulseDriverDevices, LongDescriptionIsWholeThereAndCutCleanlyInTheCaps) {
+    // Byte 31 falls inside the "ü": the 32-byte field keeps 30 bytes.
+    const std::string Description = "Vireon Mikrofon im Wohnraum\xE2\x80\x93K\xC3\xBC"
+                                    "che";
+    const std::string Module = test::LoadRemapSource("vireon_long_name", Description);
+    ASSERT_FALSE(Module.empty());
+    UINT Device = 0;
+    while (Device < Driver.GetNumDevs() && Driver.DeviceDescription(Device) != Description)
+        ++Device;
+    const bool Listed = Device < Driver.GetNumDevs();
+    const std::string Shown = CapsName(Driver, Device);
+    test::UnloadModule(Module);
+
+    ASSERT_TRUE(Listed) << "the loaded source is not listed";
+    EXPECT_EQ(Shown, "Vireon Mikrofon im Wohnraum\xE2\x80\x93K");
+}
+
+// A second private server of our own, which the test may stop and start.
+class ScratchServer {
+public:
+    ScratchServer() : FDir(std::filesystem::temp_directory_path() / "vireon-restart-XXXXXX") {
+        std::string Pattern = FDir.string();
+        FDir = mkdtemp(Pattern.data());
+    }
+    ~ScratchServer() {
+        Stop();
+        std::filesystem::remove_all(FDir);
+    }
+    bool Start() { return Run("start"); }
+    bool Stop() { return Run("stop"); }
+    std::string Address() const { return "unix:" + (FDir / "runtime/pulse/native").string(); }
+
+private:
+    bool Run(const std::string& Command) {
+        const std::string Line = std::string(VIREON_SOURCE_DIR) + "/scripts/pulse-test-server " +
+                                 Command + " " + FDir.string() + " >/dev/null";
+        return std::system(Line.c_str()) == 0;
+    }
+    std::filesystem::path FDir;
+};
+
+class PulseServerRestart : public PulseServerTest {};
+
+TEST_F(PulseServerRestart, RecordingEndsWhenTheServerGoesAndTheDriverFindsItAgain) {
+    ScratchServer Server;
+    ASSERT_TRUE(Server.Start());
+    TPulseWaveInDriver Driver(Server.Address());
+    test::PulseRecordingSink Sink;
+    std::unique_ptr<TWaveInStream> Stream;
+    ASSERT_EQ(Driver.Open(WAVE_MAPPER, Stereo16(44100), Sink, Stream), MMSYSERR_NOERROR);
+    test::PulseTestBuffers Buffers(1, 2 * 176400);
+    ASSERT_EQ(Stream->AddBuffer(Buffers[0]), MMSYSERR_NOERROR);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(200ms);
+
+    ASSERT_TRUE(Server.Stop());
+    ASSERT_TRUE(Sink.WaitForDeviceLost(3s));
+    EXPECT_EQ(Sink.Returned(), std::vector<WAVEHDR*>{Buffers[0]});
+    EXPECT_FALSE(Driver.HasDefaultDevice());
+    EXPECT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+
+    ASSERT_TRUE(Server.Start());
+    EXPECT_TRUE(Driver.HasDefaultDevice());
+    EXPECT_EQ(CapsName(Driver, WAVE_MAPPER), "TestMic");
+}
+
+} // namespace
+} // namespace vireon

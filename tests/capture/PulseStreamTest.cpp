@@ -1,0 +1,231 @@
+#include "capture/platform/PulseStream.h"
+#include "capture/platform/PulseDriver.h"
+
+#include "PulseRecordingSink.h"
+#include "PulseSpectrum.h"
+#include "PulseTestBuffers.h"
+#include "PulseTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace vireon {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PulseRecordingSink;
+using test::PulseTestBuffers;
+
+constexpr DWORD Stereo16BytesPerSecond = 176400;
+constexpr DWORD BytesFor50ms = 8820;
+
+WAVEFORMATEX Stereo16At44100() {
+    WAVEFORMATEX Format{};
+    Format.wFormatTag = WAVE_FORMAT_PCM;
+    Format.nChannels = 2;
+    Format.nSamplesPerSec = 44100;
+    Format.wBitsPerSample = 16;
+    Format.nBlockAlign = 4;
+    Format.nAvgBytesPerSec = Stereo16BytesPerSecond;
+    return Format;
+}
+
+DWORD PositionBytes(TWaveInStream& Stream) {
+    MMTIME Time{};
+    Time.wType = TIME_BYTES;
+    EXPECT_EQ(Stream.GetPosition(Time), MMSYSERR_NOERROR);
+    return Time.u.cb;
+}
+
+class PulseStreamTest : public test::PulseServerTest {
+protected:
+    void Open(UINT Device = WAVE_MAPPER) {
+        ASSERT_EQ(Driver.Open(Device, Stereo16At44100(), Sink, Stream), MMSYSERR_NOERROR);
+    }
+    void Queue(PulseTestBuffers& Buffers) {
+        for (std::size_t I = 0; I < Buffers.Count(); ++I)
+            ASSERT_EQ(Stream->AddBuffer(Buffers[I]), MMSYSERR_NOERROR);
+    }
+
+    TPulseWaveInDriver Driver;
+    PulseRecordingSink Sink;
+    std::unique_ptr<TWaveInStream> Stream;
+};
+
+TEST_F(PulseStreamTest, FullBuffersCarryTheToneInQueueOrder) {
+    Open();
+    PulseTestBuffers Buffers(4, BytesFor50ms);
+    Queue(Buffers);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(Sink.WaitForBuffers(4, 3s));
+
+    const auto Returned = Sink.Returned();
+    ASSERT_EQ(Returned, (std::vector<WAVEHDR*>{Buffers[0], Buffers[1], Buffers[2], Buffers[3]}));
+    for (WAVEHDR* Header : Returned)
+        EXPECT_EQ(Header->dwBytesRecorded, BytesFor50ms);
+    // Four consecutive buffers are 200 ms of one recording.
+    std::vector<std::int16_t> Samples;
+    for (WAVEHDR* Header : Returned) {
+        const auto* Data = reinterpret_cast<const std::int16_t*>(Header->lpData);
+        Samples.insert(Samples.end(), Data, Data + Header->dwBytesRecorded / 2);
+    }
+    EXPECT_NEAR(test::PeakFrequency(Samples.data(), Samples.size() / 2, 2, 44100), 1000, 11);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulseStreamTest, ResetReturnsThePartOneAndTheEmptyOnesBeforeItReturns) {
+    Open();
+    PulseTestBuffers Buffers(3, Stereo16BytesPerSecond);
+    Queue(Buffers);
+    EXPECT_EQ(Stream->Close(), WAVERR_STILLPLAYING);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(300ms);
+
+    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+
+    ASSERT_EQ(Sink.Returned(), (std::vector<WAVEHDR*>{Buffers[0], Buffers[1], Buffers[2]}));
+    EXPECT_GT(Buffers[0]->dwBytesRecorded, 0u);
+    EXPECT_LT(Buffers[0]->dwBytesRecorded, Buffers[0]->dwBufferLength);
+    EXPECT_EQ(Buffers[0]->dwBytesRecorded % 4, 0u) << "whole frames only";
+    EXPECT_EQ(Buffers[1]->dwBytesRecorded, 0u);
+    EXPECT_EQ(Buffers[2]->dwBytesRecorded, 0u);
+    EXPECT_EQ(PositionBytes(*Stream), 0u);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulseStreamTest, RecordsOnlyBetweenStartAndStop) {
+    Open();
+    PulseTestBuffers Buffers(1, 10 * Stereo16BytesPerSecond);
+    Queue(Buffers);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(PositionBytes(*Stream), 0u) << "an opened stream waits for Start";
+
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(Stream->Stop(), MMSYSERR_NOERROR);
+    const DWORD Stopped = PositionBytes(*Stream);
+    EXPECT_GT(Stopped, 0u);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(PositionBytes(*Stream), Stopped);
+    EXPECT_EQ(Buffers[0]->dwBytesRecorded, Stopped);
+
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(PositionBytes(*Stream), Stopped);
+    MMTIME Time{};
+    Time.wType = TIME_MS;
+    ASSERT_EQ(Stream->GetPosition(Time), MMSYSERR_NOERROR);
+    EXPECT_EQ(Time.wType, TIME_MS);
+    EXPECT_GT(Time.u.ms, 300u);
+    EXPECT_LT(Time.u.ms, 2000u);
+
+    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Sink.Returned().size(), 1u);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulseStreamTest, SourceThatGoesAwayReturnsTheQueueThenReportsLossOnce) {
+    // Described to sort after the test server's inputs, so no other device
+    // changes its number while it comes and goes.
+    const std::string Module = test::LoadRemapSource("vireon_vanishing", "Vireon Vanishing");
+    ASSERT_FALSE(Module.empty());
+    UINT Device = 0;
+    while (Device < Driver.GetNumDevs() && Driver.DeviceDescription(Device) != "Vireon Vanishing")
+        ++Device;
+    Open(Device);
+    PulseTestBuffers Buffers(4, Stereo16BytesPerSecond);
+    for (std::size_t I = 0; I < 3; ++I)
+        ASSERT_EQ(Stream->AddBuffer(Buffers[I]), MMSYSERR_NOERROR);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(200ms);
+
+    test::UnloadModule(Module);
+    ASSERT_TRUE(Sink.WaitForDeviceLost(3s));
+    EXPECT_EQ(Sink.ReturnedBeforeLost(), 3u);
+    EXPECT_EQ(Sink.Returned(), (std::vector<WAVEHDR*>{Buffers[0], Buffers[1], Buffers[2]}));
+
+    // A header queued after the loss is held until Reset hands it back.
+    ASSERT_EQ(Stream->AddBuffer(Buffers[3]), MMSYSERR_NOERROR);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(Sink.Returned().size(), 3u);
+    EXPECT_EQ(Stream->Start(), VIREONERR_DEVICELOST);
+    EXPECT_EQ(Stream->Close(), WAVERR_STILLPLAYING);
+    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Sink.Returned().back(), Buffers[3]);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Sink.LostCount(), 1);
+
+    // The driver goes on with the devices that are there.
+    PulseRecordingSink NextSink;
+    std::unique_ptr<TWaveInStream> Next;
+    ASSERT_EQ(Driver.Open(WAVE_MAPPER, Stereo16At44100(), NextSink, Next), MMSYSERR_NOERROR);
+    PulseTestBuffers NextBuffers(1, BytesFor50ms);
+    ASSERT_EQ(Next->AddBuffer(NextBuffers[0]), MMSYSERR_NOERROR);
+    ASSERT_EQ(Next->Start(), MMSYSERR_NOERROR);
+    EXPECT_TRUE(NextSink.WaitForBuffers(1, 3s));
+    EXPECT_EQ(Next->Close(), MMSYSERR_NOERROR);
+}
+
+double Median(std::vector<double> Values) {
+    std::sort(Values.begin(), Values.end());
+    return Values[Values.size() / 2];
+}
+
+TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {
+    Open();
+    auto& Pulse = static_cast<TPulseStream&>(*Stream);
+    constexpr std::size_t Queued = 5;
+    constexpr std::size_t Recorded = 40; // two seconds of 50 ms buffers
+    PulseTestBuffers Buffers(Queued, BytesFor50ms);
+    Queue(Buffers);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    std::vector<double> LatencyMs;
+    for (std::size_t Done = 1; Done <= Recorded; ++Done) {
+        ASSERT_TRUE(Sink.WaitForBuffers(Done, 3s));
+        // Queue the returned header again, as the recorder does.
+        WAVEHDR* Header = Sink.Returned()[Done - 1];
+        Header->dwBytesRecorded = 0;
+        ASSERT_EQ(Stream->AddBuffer(Header), MMSYSERR_NOERROR);
+        std::int64_t Usec = 0;
+        if (Pulse.Latency(Usec))
+            LatencyMs.push_back(Usec / 1000.0);
+    }
+    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+
+    // The first buffers fill from what the server had ready at Start.
+    const auto Times = Sink.ReturnTimes();
+    std::vector<double> SpacingMs;
+    for (std::size_t I = Queued + 1; I < Recorded; ++I)
+        SpacingMs.push_back(
+            std::chrono::duration<double, std::milli>(Times[I] - Times[I - 1]).count());
+    const double MedianSpacing = Median(SpacingMs);
+    const double WorstSpacing = *std::max_element(SpacingMs.begin(), SpacingMs.end());
+    const double AverageSpacing =
+        std::chrono::duration<double, std::milli>(Times[Recorded - 1] - Times[Queued]).count() /
+        (Recorded - 1 - Queued);
+    ASSERT_FALSE(LatencyMs.empty()) << "the server never reported a latency";
+    const double MedianLatency = Median(LatencyMs);
+    const double WorstLatency =
+        *std::max_element(LatencyMs.begin(), LatencyMs.end(),
+                          [](double A, double B) { return std::abs(A) < std::abs(B); });
+    std::printf("buffer spacing: median %.1f ms, average %.1f ms, worst %.1f ms (buffer 50 ms)\n"
+                "stream latency: median %.1f ms, worst %.1f ms (fragment %u ms)\n",
+                MedianSpacing, AverageSpacing, WorstSpacing, MedianLatency, WorstLatency,
+                TPulseStream::FragmentMilliseconds);
+
+    const double Fragment = TPulseStream::FragmentMilliseconds;
+    EXPECT_NEAR(MedianSpacing, 50.0, Fragment);
+    EXPECT_NEAR(AverageSpacing, 50.0, Fragment);
+    EXPECT_LT(std::abs(MedianLatency), 5 * Fragment);
+}
+
+} // namespace
+} // namespace vireon
