@@ -1,0 +1,62 @@
+#include "app/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <array>
+#include <csignal>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vireon {
+
+namespace {
+
+constexpr std::array<int, 2> HandledSignals = {SIGTERM, SIGINT};
+
+// [0] is written by the signal handler, [1] read on the GUI thread.
+std::array<int, 2> SignalSockets = {-1, -1};
+
+extern "C" void WriteSignalByte(int) {
+    const char Byte = 1;
+    // Nothing can be done about a full or closed socket inside a handler.
+    [[maybe_unused]] const auto Written = ::write(SignalSockets[0], &Byte, 1);
+}
+
+void SetHandler(void (*Handler)(int)) {
+    struct sigaction Action {};
+    Action.sa_handler = Handler;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    for (const int Signal : HandledSignals)
+        sigaction(Signal, &Action, nullptr);
+}
+
+} // namespace
+
+TTerminationSignals::TTerminationSignals(QObject* Parent) : QObject(Parent) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0,
+                     SignalSockets.data()) != 0)
+        throw std::runtime_error("Cannot create the socket pair for termination signals");
+    FNotifier = new QSocketNotifier(SignalSockets[1], QSocketNotifier::Read, this);
+    connect(FNotifier, &QSocketNotifier::activated, this, &TTerminationSignals::DrainSocket);
+    SetHandler(WriteSignalByte);
+}
+
+TTerminationSignals::~TTerminationSignals() {
+    SetHandler(SIG_DFL);
+    delete FNotifier;
+    for (int& Socket : SignalSockets) {
+        ::close(Socket);
+        Socket = -1;
+    }
+}
+
+void TTerminationSignals::DrainSocket() {
+    std::array<char, 64> Bytes{};
+    while (::read(SignalSockets[1], Bytes.data(), Bytes.size()) > 0) {
+    }
+    emit Received();
+}
+
+} // namespace vireon

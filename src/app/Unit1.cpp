@@ -1,0 +1,367 @@
+#include "app/Unit1.h"
+
+#include "app/ErrorBox.h"
+#include "app/SettingsKey.h"
+#include "capture/WaveRecorders.h"
+#include "display/QuorScope.h"
+#include "display/QuorSpectrumDisplay.h"
+#include "ui/Pictures.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <stdexcept>
+
+namespace vireon {
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const char* const FailedStartMessage = "The device that you have selected in settings, does not "
+                                       "support the requirements for proper sampling.";
+
+// Device number -1: the system's default recording device.
+constexpr std::uint32_t DefaultRecordingDevice = 0xFFFFFFFFu;
+
+const std::array<QString, 7> WindowNames = {QStringLiteral("None"),     QStringLiteral("Hamming"),
+                                            QStringLiteral("Hanning"),  QStringLiteral("Blackman"),
+                                            QStringLiteral("Gaussian"), QStringLiteral("Welch"),
+                                            QStringLiteral("Parzen")};
+
+// PCMFormat ordinals the analysis understands, with the rate each stands for.
+struct TAnalysedFormat {
+    std::uint8_t Ordinal;
+    std::int32_t SampleRate;
+};
+constexpr std::array<TAnalysedFormat, 3> AnalysedFormats = {
+    {{12, 22050}, {16, 44100}, {20, 48000}}};
+
+float PositionToFadeFactor(int Position) {
+    return static_cast<float>(Position * 0.01);
+}
+
+// Runs Apply; when it throws (a missing or mistyped value, or a component that
+// refuses it), runs Default instead. A default that is refused too leaves the
+// component as it was: loading never stops the program from starting.
+template <typename ApplyGroup, typename ApplyDefault>
+void LoadGroup(ApplyGroup Apply, ApplyDefault Default) {
+    try {
+        Apply();
+    } catch (const std::exception&) {
+        try {
+            Default();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+template <typename Control, typename Signal>
+void ConnectHandler(TForm1* Form, Control* Sender, Signal ChangeSignal,
+                    void (TForm1::*Handler)(QObject*)) {
+    QObject::connect(Sender, ChangeSignal, Form, [Form, Sender, Handler] {
+        RunGuarded([Form, Sender, Handler] { (Form->*Handler)(Sender); });
+    });
+}
+
+void FillPanel(QWidget* Panel, QWidget* Content) {
+    auto* Layout = new QVBoxLayout(Panel);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->setSpacing(0);
+    Layout->addWidget(Content);
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
+    setupUi(this);
+    // The form shows a window name with no item of the list selected.
+    const QString DesignWindowName = comboWindow->currentText();
+    comboWindow->setCurrentIndex(-1);
+    comboWindow->setEditText(DesignWindowName);
+    // Only the name typed or picked counts; a completer would turn "hanning" into "Hanning".
+    comboWindow->setCompleter(nullptr);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    LogoImage->setPixmap(QPixmap::fromImage(LogoPicture()));
+    CreateRecorder();
+    ConnectHandlers();
+    Form1 = this;
+    FormCreate(this);
+}
+
+TForm1::~TForm1() {
+    // The recorder may still hand over a last buffer while it stops; the
+    // displays must still be there for it.
+    delete Rec;
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::CreateRecorder() {
+    Rec = new TLiveAudioRecorder(this);
+    Rec->SetPCMFormat(TPCMFormat::Stereo16bit44100Hz);
+    Rec->SetBufferLength(50);
+    Rec->SetBufferCount(5);
+    Rec->OnData = [this](QObject* Sender, const void* Buffer, std::uint32_t BufferSize,
+                         bool& FreeIt) { RecData(Sender, Buffer, BufferSize, FreeIt); };
+}
+
+void TForm1::ConnectHandlers() {
+    ConnectHandler(this, btnStart, &QPushButton::clicked, &TForm1::btnStartClick);
+    // Every edit of the text and every pick from the list counts as a change;
+    // setting the text from code (ShowWindowName) does not.
+    ConnectHandler(this, comboWindow, &QComboBox::activated, &TForm1::comboWindowChange);
+    QObject::connect(comboWindow->lineEdit(), &QLineEdit::textEdited, this,
+                     [this] { RunGuarded([this] { comboWindowChange(comboWindow); }); });
+    ConnectHandler(this, cbAvgHold, &QCheckBox::toggled, &TForm1::cbAvgClick);
+    ConnectHandler(this, cbPeak, &QCheckBox::toggled, &TForm1::cbPeakClick);
+    ConnectHandler(this, cbPeakBars, &QCheckBox::toggled, &TForm1::cbPeakBarsClick);
+    ConnectHandler(this, sbGain, &QScrollBar::valueChanged, &TForm1::sbGainChange);
+    ConnectHandler(this, tbPeakHoldSpeed, &QSlider::valueChanged, &TForm1::tbPeakHoldSpeedChan);
+    ConnectHandler(this, sFadeRate, &QSlider::valueChanged, &TForm1::sFadeRateChange);
+}
+
+void TForm1::FormCreate(QObject*) {
+    DeviceNames.clear();
+    ListDevices();
+    CreateDisplays();
+    LoadSettings();
+    ShowWindowName();
+}
+
+void TForm1::ListDevices() {
+    const std::uint32_t Count = Rec->GetNumDevs();
+    for (std::uint32_t Device = 0; Device < Count; ++Device) {
+        QString Name;
+        try {
+            Rec->SetDeviceID(Device);
+            Name = QString::fromStdString(Rec->GetDeviceName());
+        } catch (const std::exception&) {
+            // A device whose capabilities cannot be read has no name; it must
+            // not stop the window from opening.
+        }
+        DeviceNames.push_back({Name, static_cast<std::int32_t>(Device)});
+    }
+}
+
+void TForm1::CreateDisplays() {
+    SpectrumDisplay = new TQuorSpectrumDisplay();
+    FillPanel(HeaderPanel, SpectrumDisplay);
+    SpectrumDisplay->ShowPeaks = true;
+    SpectrumDisplay->ShowAverage = true;
+    SpectrumDisplay->FadeFactor = 0.9f;
+    ScopeDisplay = new TQuorScope();
+    FillPanel(ScopePanel, ScopeDisplay);
+}
+
+void TForm1::FormClose(QObject*) {
+    FClosed = true;
+    SaveSettings();
+    if (Running) {
+        Rec->SetActive(false);
+        Rec->WaitUntilClosed();
+    }
+    delete SpectrumDisplay;
+    SpectrumDisplay = nullptr;
+}
+
+void TForm1::btnStartClick(QObject*) {
+    if (Running)
+        StopCapture();
+    else
+        StartCapture();
+}
+
+void TForm1::StartCapture() {
+    Running = true;
+    ApplyAnalysisSettings();
+    ShowWindowName();
+    try {
+        Rec->SetActive(true);
+        Rec->WaitUntilOpened();
+        // A device that took the format but then failed to open leaves the
+        // recorder inactive without raising; that is a failed start too.
+        if (!Rec->Active())
+            throw std::runtime_error("The recorder did not open");
+    } catch (...) {
+        Running = false;
+        Rec->SetActive(false);
+        throw std::runtime_error(FailedStartMessage);
+    }
+    btnStart->setText(QStringLiteral("Stop"));
+}
+
+void TForm1::StopCapture() {
+    Rec->SetActive(false);
+    Rec->WaitUntilClosed();
+    Running = false;
+    btnStart->setText(QStringLiteral("Start"));
+}
+
+void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
+    SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
+    TQuorValues Bands;
+    SpectrumDisplay->GetBands(Bands);
+    ScopeDisplay->AddColumn(Bands);
+}
+
+void TForm1::ApplyAnalysisSettings() {
+    const auto Ordinal = static_cast<std::uint8_t>(Rec->PCMFormat());
+    const auto Format =
+        std::find_if(AnalysedFormats.begin(), AnalysedFormats.end(),
+                     [Ordinal](const TAnalysedFormat& Known) { return Known.Ordinal == Ordinal; });
+    if (Format != AnalysedFormats.end()) {
+        SpectrumDisplay->SampleRate = Format->SampleRate;
+        SpectrumDisplay->SetBits(16);
+    }
+    // The FFT rounds the size down to a power of two; the display works with
+    // what it settled on, FFTSize keeps what was asked for.
+    SpectrumDisplay->FFT->SetBufferSize(FFTSize);
+    SpectrumDisplay->FFT->SetWindow(CurrentWindow);
+    SpectrumDisplay->BufferSize = SpectrumDisplay->FFT->BufferSize();
+    SpectrumDisplay->Recalculate();
+}
+
+void TForm1::ShowWindowName() {
+    const auto Index = static_cast<std::size_t>(CurrentWindow);
+    if (Index < WindowNames.size())
+        comboWindow->setEditText(WindowNames[Index]);
+}
+
+void TForm1::comboWindowChange(QObject*) {
+    if (!SpectrumDisplay)
+        return;
+    const auto Match =
+        std::find(WindowNames.begin(), WindowNames.end(), comboWindow->currentText());
+    if (Match != WindowNames.end())
+        SpectrumDisplay->FFT->SetWindow(
+            static_cast<TdspWindow>(std::distance(WindowNames.begin(), Match)));
+    CurrentWindow = SpectrumDisplay->FFT->Window();
+    SaveSettings();
+}
+
+void TForm1::cbAvgClick(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->ShowAverage = cbAvgHold->isChecked();
+}
+
+void TForm1::cbPeakClick(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->ShowPeaks = cbPeak->isChecked();
+}
+
+void TForm1::cbPeakBarsClick(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->PeakLines = !cbPeakBars->isChecked();
+}
+
+void TForm1::sbGainChange(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->Gain = static_cast<double>((100 - sbGain->value()) / 100.0L + 1.0L);
+}
+
+void TForm1::tbPeakHoldSpeedChan(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->PeakHoldTime = tbPeakHoldSpeed->value() * 10;
+}
+
+void TForm1::sFadeRateChange(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->FadeFactor = PositionToFadeFactor(sFadeRate->value());
+}
+
+void TForm1::LoadSettings() {
+    TSettingsKey Key;
+    if (!Key.Open())
+        return;
+    LoadGroup(
+        [&] {
+            Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
+        },
+        [&] { Rec->SetDeviceID(DefaultRecordingDevice); });
+    LoadGroup([&] { tbPeakHoldSpeed->setValue(Key.ReadInteger(QStringLiteral("PeakSpeed"))); },
+              [&] { tbPeakHoldSpeed->setValue(2); });
+    // No default for the bounds: whatever was applied before a failure stays.
+    LoadGroup(
+        [&] {
+            move(pos().x(), Key.ReadInteger(QStringLiteral("Top")));
+            move(Key.ReadInteger(QStringLiteral("Left")), pos().y());
+            resize(width(), Key.ReadInteger(QStringLiteral("Height")));
+            resize(Key.ReadInteger(QStringLiteral("Width")), height());
+        },
+        [] {});
+    LoadGroup(
+        [&] {
+            const auto Kind =
+                static_cast<std::uint8_t>(Key.ReadInteger(QStringLiteral("FFTWindow")));
+            SpectrumDisplay->FFT->SetWindow(static_cast<TdspWindow>(Kind));
+            CurrentWindow = SpectrumDisplay->FFT->Window();
+        },
+        [&] {
+            SpectrumDisplay->FFT->SetWindow(TdspWindow::fwBlackman);
+            CurrentWindow = SpectrumDisplay->FFT->Window();
+        });
+    // The fade factor follows the bar's clamped position, also when the stored
+    // value equals the bar's position and so runs no change handler.
+    LoadGroup(
+        [&] {
+            sFadeRate->setValue(Key.ReadInteger(QStringLiteral("FadeSpeed")));
+            SpectrumDisplay->FadeFactor = PositionToFadeFactor(sFadeRate->value());
+        },
+        [&] {
+            SpectrumDisplay->FadeFactor = 0.9f;
+            sFadeRate->setValue(90);
+        });
+    LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
+              [&] { FFTSize = 4096; });
+    setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
+}
+
+void TForm1::SaveSettings() {
+    TSettingsKey Key;
+    if (!Key.Open())
+        return;
+    Key.WriteInteger(QStringLiteral("Device"), static_cast<std::int32_t>(Rec->DeviceID()));
+    Key.WriteInteger(QStringLiteral("FFTWindow"),
+                     static_cast<std::int32_t>(SpectrumDisplay->FFT->Window()));
+    Key.WriteInteger(QStringLiteral("FFTSize"), FFTSize);
+    Key.WriteInteger(QStringLiteral("FadeSpeed"), sFadeRate->value());
+    Key.WriteInteger(QStringLiteral("PeakSpeed"), tbPeakHoldSpeed->value());
+    Key.WriteInteger(QStringLiteral("Top"), pos().y());
+    Key.WriteInteger(QStringLiteral("Left"), pos().x());
+    Key.WriteInteger(QStringLiteral("Width"), width());
+    Key.WriteInteger(QStringLiteral("Height"), height());
+    // A store that cannot be written keeps nothing; the program goes on as before.
+    Key.Flush();
+}
+
+void TForm1::closeEvent(QCloseEvent* Event) {
+    if (!FClosed)
+        RunGuarded([this] { FormClose(this); });
+    Event->accept();
+}
+
+void TForm1::showEvent(QShowEvent* Event) {
+    if (!FShownOnce) {
+        FShownOnce = true;
+        CentreOnScreen();
+    }
+    QMainWindow::showEvent(Event);
+}
+
+void TForm1::CentreOnScreen() {
+    const QRect Screen = screen()->geometry();
+    const int Left = std::max(0, (Screen.width() - width()) / 2);
+    const int Top = std::max(0, (Screen.height() - height()) / 2);
+    move(Screen.x() + Left, Screen.y() + Top);
+}
+
+} // namespace vireon

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/DeviceName.h"
+#include "dsp/dspWindow.h"
+#include "ui_Unit1.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace vireon {
+
+class TLiveAudioRecorder;
+class TQuorScope;
+class TQuorSpectrumDisplay;
+
+// The main window: owns the recorder, creates the spectrum display and the
+// spectrogram strip, carries every recorded buffer to both, and keeps the
+// analysis choices between runs. The form's controls are public members named
+// as in Unit1.ui.
+class TForm1 : public QMainWindow, public Ui::TForm1 {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* Parent = nullptr);
+    ~TForm1() override;
+
+    // The form's recorder: 44.1 kHz 16-bit stereo, 50 ms buffers, five queued.
+    TLiveAudioRecorder* Rec = nullptr;
+
+    // Analysis state shared with the settings dialog.
+    bool Running = false;
+    TdspWindow CurrentWindow = TdspWindow::fwBlackman;
+    std::int32_t FFTSize = 4096;
+
+    // Created by FormCreate; the spectrum display is freed by FormClose, the
+    // strip goes with ScopePanel.
+    TQuorSpectrumDisplay* SpectrumDisplay = nullptr;
+    TQuorScope* ScopeDisplay = nullptr;
+
+    // Entry i names wave input device i; filled once by FormCreate.
+    std::vector<TDeviceName> DeviceNames;
+
+    void FormCreate(QObject* Sender);
+    void FormClose(QObject* Sender);
+    void btnStartClick(QObject* Sender);
+    void RecData(QObject* Sender, const void* Buffer, std::uint32_t BufferSize, bool& FreeIt);
+    void ApplyAnalysisSettings();
+    void ShowWindowName();
+    void LoadSettings();
+    void SaveSettings();
+
+    void comboWindowChange(QObject* Sender);
+    void cbAvgClick(QObject* Sender);
+    void cbPeakClick(QObject* Sender);
+    void cbPeakBarsClick(QObject* Sender);
+    void sbGainChange(QObject* Sender);
+    void tbPeakHoldSpeedChan(QObject* Sender);
+    void sFadeRateChange(QObject* Sender);
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void CreateRecorder();
+    void ConnectHandlers();
+    void ListDevices();
+    void CreateDisplays();
+    void StartCapture();
+    void StopCapture();
+    void CentreOnScreen();
+
+    bool FClosed = false;
+    bool FShownOnce = false;
+};
+
+// The main window of the running program (the dialogs reach the recorder
+// through it); set while a TForm1 exists.
+extern TForm1* Form1;
+
+} // namespace vireon

@@ -1,0 +1,151 @@
+#include "app/dialogs/SampleSetup.h"
+
+#include "app/ErrorBox.h"
+#include "app/Unit1.h"
+#include "capture/WaveRecorders.h"
+
+#include <QLineEdit>
+
+#include <stdexcept>
+
+namespace vireon {
+
+namespace {
+
+const QString DefaultDeviceText = QStringLiteral("Default Recording System");
+// Object value of the "Default Recording System" entry.
+constexpr int DefaultDeviceItemValue = -2;
+// Device number -1: the system's default recording device.
+constexpr std::uint32_t DefaultRecordingDevice = 0xFFFFFFFFu;
+constexpr int FormatItemHeight = 16;
+
+struct TFormatEntry {
+    const char* Text;
+    TPCMFormat Format;
+};
+// The only formats the analysis is offered here, in the order listed.
+constexpr std::array<TFormatEntry, 2> FormatEntries = {{
+    {"44100hz 16bit Stereo", TPCMFormat::Stereo16bit44100Hz},
+    {"48000hz 16bit Stereo", TPCMFormat::Stereo16bit48000Hz},
+}};
+
+} // namespace
+
+TfrmSampleSetup::TfrmSampleSetup(QWidget* Owner) : QDialog(Owner) {
+    setupUi(this);
+    setFixedSize(size());
+    // Only what the user types or picks counts; completion would rewrite it.
+    cbDevices->setCompleter(nullptr);
+    cbFFTSize->setCompleter(nullptr);
+    // A pick from the list or an edit of the text is a change; filling the
+    // combo and setting its text from code is not.
+    const auto DeviceChanged = [this] { RunGuarded([this] { cbDevicesChange(cbDevices); }); };
+    connect(cbDevices, &QComboBox::activated, this, DeviceChanged);
+    connect(cbDevices->lineEdit(), &QLineEdit::textEdited, this, DeviceChanged);
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(sButton2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TLiveAudioRecorder& TfrmSampleSetup::Recorder() {
+    if (!Form1)
+        throw std::logic_error("The settings dialog needs the main window");
+    return *Form1->Rec;
+}
+
+void TfrmSampleSetup::ListDevices(const std::vector<TDeviceName>& Names, std::uint32_t Count) {
+    if (Names.size() < Count)
+        throw std::out_of_range("Recording devices were added since Vireon started; restart "
+                                "Vireon to choose among them.");
+    cbDevices->clear();
+    cbDevices->clearEditText();
+    for (std::uint32_t Device = 0; Device < Count; ++Device)
+        cbDevices->addItem(Names[Device].Name, Names[Device].DeviceID);
+    cbDevices->addItem(DefaultDeviceText, DefaultDeviceItemValue);
+}
+
+void TfrmSampleSetup::EnableCaptureChoices(bool Enabled) {
+    cbDevices->setEnabled(Enabled);
+    cbFFTSize->setEnabled(Enabled);
+    SampleRates->setEnabled(Enabled);
+}
+
+void TfrmSampleSetup::FillSampleRates() {
+    SampleRates->clear();
+    const TPCMFormats Offered = Recorder().GetDeviceFormats();
+    for (const TFormatEntry& Entry : FormatEntries) {
+        if (!Offered.Contains(Entry.Format))
+            continue;
+        auto* Item = new QListWidgetItem(QString::fromLatin1(Entry.Text), SampleRates);
+        Item->setData(Qt::UserRole, static_cast<int>(Entry.Format));
+        Item->setSizeHint(QSize(0, FormatItemHeight));
+    }
+}
+
+int TfrmSampleSetup::SelectedFormat() const {
+    const QList<QListWidgetItem*> Selected = SampleRates->selectedItems();
+    return Selected.isEmpty() ? -1 : Selected.first()->data(Qt::UserRole).toInt();
+}
+
+int TfrmSampleSetup::DeviceItemIndex() const {
+    const int Index = cbDevices->currentIndex();
+    return Index >= 0 && cbDevices->itemText(Index) == cbDevices->currentText() ? Index : -1;
+}
+
+void TfrmSampleSetup::cbDevicesChange(QObject*) {
+    TLiveAudioRecorder& Rec = Recorder();
+    // Index -1 (no entry) and the last entry both mean the default device.
+    const std::int64_t Index = DeviceItemIndex();
+    Rec.SetDeviceID(Index < static_cast<std::int64_t>(Rec.GetNumDevs())
+                        ? static_cast<std::uint32_t>(Index)
+                        : DefaultRecordingDevice);
+    FillSampleRates();
+    if (SampleRates->count() > 0)
+        SampleRates->setCurrentRow(0);
+}
+
+void TfrmSampleSetup::SelectDevice(std::uint32_t DeviceID) {
+    const auto Wanted = static_cast<std::int32_t>(DeviceID);
+    for (int Index = 0; Index < cbDevices->count(); ++Index) {
+        if (cbDevices->itemData(Index).toInt() == Wanted) {
+            cbDevices->setCurrentIndex(Index);
+            return;
+        }
+    }
+    cbDevices->setEditText(DefaultDeviceText);
+}
+
+void TfrmSampleSetup::SelectFormat(TPCMFormat PCMFormat) {
+    const int Wanted = static_cast<int>(PCMFormat);
+    for (int Row = SampleRates->count() - 1; Row >= 0; --Row) {
+        if (SampleRates->item(Row)->data(Qt::UserRole).toInt() == Wanted) {
+            SampleRates->setCurrentRow(Row);
+            return;
+        }
+    }
+}
+
+void TfrmSampleSetup::ShowFFTSize(std::int32_t Size) {
+    cbFFTSize->setEditText(QString::number(Size));
+}
+
+void TfrmSampleSetup::CheckWindowButton(TdspWindow Kind) {
+    const auto Index = static_cast<std::size_t>(Kind);
+    const auto Buttons = WindowButtons();
+    if (Index < Buttons.size())
+        Buttons[Index]->setChecked(true);
+}
+
+TdspWindow TfrmSampleSetup::GetSelectedWindow() const {
+    std::size_t Kind = 0;
+    const auto Buttons = WindowButtons();
+    for (std::size_t Index = 0; Index < Buttons.size(); ++Index)
+        if (Buttons[Index]->isChecked())
+            Kind = Index;
+    return static_cast<TdspWindow>(Kind);
+}
+
+std::array<QRadioButton*, 7> TfrmSampleSetup::WindowButtons() const {
+    return {rbNone, rbHamming, rbHanning, rbBlackman, rbGuassian, rbWelch, rbParzen};
+}
+
+} // namespace vireon

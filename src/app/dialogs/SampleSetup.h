@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/DeviceName.h"
+#include "capture/WaveUtils.h"
+#include "dsp/dspWindow.h"
+#include "ui_SampleSetup.h"
+
+#include <QDialog>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vireon {
+
+class TLiveAudioRecorder;
+
+// The modal capture settings dialog: recording device, sample format, FFT size
+// and default window kind. It works on the main window's recorder (Form1->Rec):
+// a device picked here is set on the recorder at once; everything else is read
+// back by the caller after "Ok". The form's controls are public members named
+// as in SampleSetup.ui.
+class TfrmSampleSetup : public QDialog, public Ui::TfrmSampleSetup {
+    Q_OBJECT
+public:
+    explicit TfrmSampleSetup(QWidget* Owner = nullptr);
+
+    // One entry per device number below Count, named from Names, then
+    // "Default Recording System". Throws when Names has fewer than Count
+    // entries (devices were added since the names were read).
+    void ListDevices(const std::vector<TDeviceName>& Names, std::uint32_t Count);
+    // Device, format and FFT size can be changed only while capture is stopped.
+    void EnableCaptureChoices(bool Enabled);
+    // The format entries the recorder's current device offers; none selected.
+    void FillSampleRates();
+    // Ordinal of the selected format entry; -1 when none is selected.
+    int SelectedFormat() const;
+
+    void cbDevicesChange(QObject* Sender);
+    void SelectDevice(std::uint32_t DeviceID);
+    void SelectFormat(TPCMFormat PCMFormat);
+    void ShowFFTSize(std::int32_t Size);
+    void CheckWindowButton(TdspWindow Kind);
+    TdspWindow GetSelectedWindow() const;
+
+private:
+    static TLiveAudioRecorder& Recorder();
+    // The picked entry; -1 once the text has been edited away from it.
+    int DeviceItemIndex() const;
+    // In the order of the window kinds they stand for.
+    std::array<QRadioButton*, 7> WindowButtons() const;
+};
+
+} // namespace vireon

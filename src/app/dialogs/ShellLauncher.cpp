@@ -1,0 +1,42 @@
+#include "app/dialogs/ShellLauncher.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace vireon {
+
+namespace {
+
+std::shared_ptr<TShellLauncher>& InstalledLauncher() {
+    static std::shared_ptr<TShellLauncher> Launcher = std::make_shared<TShellLauncher>();
+    return Launcher;
+}
+
+} // namespace
+
+void TShellLauncher::OpenUrl(const QUrl& Url) {
+    QDesktopServices::openUrl(Url);
+}
+
+void TShellLauncher::OpenFile(const QString& Path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+}
+
+void TShellLauncher::StartDetached(const QString& Program, const QStringList& Arguments) {
+    QProcess::startDetached(Program, Arguments);
+}
+
+QString TShellLauncher::FindProgram(const QString& Name) {
+    return QStandardPaths::findExecutable(Name);
+}
+
+TShellLauncher& ShellLauncher() {
+    return *InstalledLauncher();
+}
+
+void SetShellLauncher(std::shared_ptr<TShellLauncher> Launcher) {
+    InstalledLauncher() = Launcher ? std::move(Launcher) : std::make_shared<TShellLauncher>();
+}
+
+} // namespace vireon

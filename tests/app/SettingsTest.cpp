@@ -1,0 +1,154 @@
+#include "FormFixture.h"
+
+#include "capture/WaveRecorders.h"
+#include "display/QuorSpectrumDisplay.h"
+
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+
+namespace vireon::test {
+namespace {
+
+constexpr std::uint32_t DefaultDevice = 0xFFFFFFFFu;
+
+using Settings = FormFixture;
+
+TEST_F(Settings, FirstRunUsesTheDefaults) {
+    TForm1& F = CreateForm();
+    EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice);
+    EXPECT_EQ(F.tbPeakHoldSpeed->value(), 2);
+    EXPECT_EQ(F.SpectrumDisplay->PeakHoldTime, 20);
+    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwBlackman);
+    EXPECT_EQ(F.CurrentWindow, TdspWindow::fwBlackman);
+    EXPECT_EQ(F.comboWindow->currentText(), "Blackman");
+    EXPECT_EQ(F.sFadeRate->value(), 90);
+    EXPECT_FLOAT_EQ(F.SpectrumDisplay->FadeFactor, 0.9f);
+    EXPECT_EQ(F.FFTSize, 4096);
+    EXPECT_EQ(F.windowTitle(), "(Orlindt) - Vireon");
+    EXPECT_EQ(F.DeviceNames.size(), 2u);
+    EXPECT_EQ(F.DeviceNames[1].Name, "Scripted Line");
+    EXPECT_EQ(F.DeviceNames[1].DeviceID, 1);
+
+    // Design width; the design height is below the window's minimum.
+    F.show();
+    EXPECT_EQ(F.size(), QSize(959, 485));
+    const QRect Screen = F.screen()->geometry();
+    EXPECT_EQ(F.pos().x(), Screen.x() + std::max(0, (Screen.width() - 959) / 2));
+    EXPECT_EQ(F.pos().y(), Screen.y() + std::max(0, (Screen.height() - 485) / 2));
+}
+
+TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
+    struct Case {
+        const char* What;
+        std::map<QString, QString> Stored;
+        std::function<void(TForm1&)> Check;
+    };
+    const Case Cases[] = {
+        {"fade speed at the bar's design position",
+         {{"FadeSpeed", "60"}},
+         [](TForm1& F) {
+             EXPECT_EQ(F.sFadeRate->value(), 60);
+             EXPECT_FLOAT_EQ(F.SpectrumDisplay->FadeFactor, 0.60f);
+         }},
+        {"fade speed below the bar's range follows the clamped bar",
+         {{"FadeSpeed", "-30"}},
+         [](TForm1& F) {
+             EXPECT_EQ(F.sFadeRate->value(), 60);
+             EXPECT_FLOAT_EQ(F.SpectrumDisplay->FadeFactor, 0.60f);
+         }},
+        {"peak speed above the bar's range",
+         {{"PeakSpeed", "25"}},
+         [](TForm1& F) {
+             EXPECT_EQ(F.tbPeakHoldSpeed->value(), 10);
+             EXPECT_EQ(F.SpectrumDisplay->PeakHoldTime, 100);
+         }},
+        {"device stored as text",
+         {{"Device", "Scripted Mic"}},
+         [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice); }},
+        {"device that no longer exists",
+         {{"Device", "7"}},
+         [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice); }},
+        {"device that exists",
+         {{"Device", "0"}},
+         [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), 0u); }},
+        {"height below the minimum",
+         {{"Top", "10"}, {"Left", "20"}, {"Height", "100"}, {"Width", "700"}},
+         [](TForm1& F) {
+             EXPECT_EQ(F.height(), 485);
+             EXPECT_EQ(F.width(), 700);
+             EXPECT_EQ(F.pos(), QPoint(20, 10));
+         }},
+        {"bounds broken off at a bad value keep what came before",
+         {{"Top", "10"}, {"Left", "20"}, {"Height", "600"}, {"Width", "wide"}},
+         [](TForm1& F) {
+             EXPECT_EQ(F.height(), 600);
+             EXPECT_EQ(F.width(), 959);
+         }},
+        {"window kind",
+         {{"FFTWindow", "6"}},
+         [](TForm1& F) {
+             EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwParzen);
+             EXPECT_EQ(F.comboWindow->currentText(), "Parzen");
+         }},
+        {"window kind outside the names reaches the FFT, the combo keeps its text",
+         {{"FFTWindow", "9"}},
+         [](TForm1& F) {
+             EXPECT_EQ(static_cast<int>(F.CurrentWindow), 9);
+             EXPECT_EQ(static_cast<int>(F.SpectrumDisplay->FFT->Window()), 9);
+             EXPECT_EQ(F.comboWindow->currentText(), "Hanning");
+         }},
+        {"FFT size that is not a number",
+         {{"FFTSize", "4096.5"}},
+         [](TForm1& F) { EXPECT_EQ(F.FFTSize, 4096); }},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.What);
+        QFile::remove(SettingsFileName());
+        StoreSettings(C.Stored);
+        C.Check(CreateForm());
+        Form.reset();
+    }
+}
+
+TEST_F(Settings, ClosingWritesTheNineValues) {
+    StoreSettings({{"PeakSpeed", "25"}, {"Device", "1"}, {"FadeSpeed", "75"}});
+    TForm1& F = CreateForm();
+    F.move(30, 40);
+    F.resize(800, 500);
+    F.close();
+    const std::map<QString, QString> Expected = {
+        {"Device", "1"},     {"FFTWindow", "3"},  {"FFTSize", "4096"},
+        {"FadeSpeed", "75"}, {"PeakSpeed", "10"}, {"Top", "40"},
+        {"Left", "30"},      {"Width", "800"},    {"Height", "500"}};
+    for (const auto& [Name, Value] : Expected)
+        EXPECT_EQ(StoredSetting(Name), Value) << Name.toStdString();
+}
+
+TEST_F(Settings, AStoreThatCannotBeCreatedIsLeftAloneAndTheProgramGoesOn) {
+    // A plain file where the settings folder belongs: the key can be neither
+    // opened nor created.
+    QFile Blocker(SettingsDir.filePath("Orlindt"));
+    ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly));
+    Blocker.close();
+
+    TForm1& F = CreateForm();
+    EXPECT_EQ(F.windowTitle(), "(Orlindt) Vireon");
+    EXPECT_EQ(F.sFadeRate->value(), 60);
+    EXPECT_EQ(F.tbPeakHoldSpeed->value(), 0);
+    EXPECT_EQ(F.FFTSize, 4096);
+    EXPECT_EQ(F.CurrentWindow, TdspWindow::fwBlackman);
+    EXPECT_EQ(F.comboWindow->currentText(), "Blackman");
+    // The last device listed stays chosen.
+    EXPECT_EQ(F.Rec->DeviceID(), 1u);
+
+    ClickStart();
+    EXPECT_TRUE(F.Running);
+    F.sFadeRate->setValue(70);
+    F.close();
+    EXPECT_TRUE(QFileInfo(SettingsDir.filePath("Orlindt")).isFile());
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+} // namespace
+} // namespace vireon::test

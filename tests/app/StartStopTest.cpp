@@ -1,0 +1,145 @@
+#include "FormFixture.h"
+
+#include "capture/WaveRecorders.h"
+#include "display/QuorSpectrumDisplay.h"
+
+namespace vireon::test {
+namespace {
+
+const QString FailedStart = QStringLiteral("The device that you have selected in settings, does "
+                                           "not support the requirements for proper sampling.");
+
+using StartStop = FormFixture;
+
+TEST_F(StartStop, StartRecordsAndStopReturnsToStartWithoutReapplyingSettings) {
+    TForm1& F = CreateForm();
+    ClickStart();
+    EXPECT_TRUE(F.Running);
+    EXPECT_EQ(F.btnStart->text(), "Stop");
+    EXPECT_TRUE(F.Rec->Active());
+    EXPECT_EQ(F.SpectrumDisplay->SampleRate, 44100);
+    EXPECT_EQ(F.SpectrumDisplay->BufferSize, 4096);
+    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwBlackman);
+
+    // Marks that only a second ApplyAnalysisSettings would overwrite.
+    F.SpectrumDisplay->SampleRate = 1234;
+    F.SpectrumDisplay->FFT->SetBufferSize(64);
+    F.btnStart->click();
+    EXPECT_FALSE(F.Running);
+    EXPECT_EQ(F.btnStart->text(), "Start");
+    EXPECT_FALSE(F.Rec->Active());
+    EXPECT_FALSE(Driver->IsOpen());
+    EXPECT_EQ(F.SpectrumDisplay->SampleRate, 1234);
+    EXPECT_EQ(F.SpectrumDisplay->FFT->BufferSize(), 64);
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+TEST_F(StartStop, RecordedBuffersReachTheSpectrumAndTheStrip) {
+    TForm1& F = CreateForm();
+    ClickStart();
+    // Two 50 ms buffers fill one 4096-sample block.
+    for (int Buffer = 0; Buffer < 3; ++Buffer)
+        RecordToneBuffer(1000.0);
+    TQuorValues Bands;
+    F.SpectrumDisplay->GetBands(Bands);
+    ASSERT_TRUE(Bands);
+    float Loudest = 0.0f;
+    std::size_t LoudestBand = 0;
+    for (std::size_t Band = 0; Band < Bands->size(); ++Band)
+        if ((*Bands)[Band].Level > Loudest) {
+            Loudest = (*Bands)[Band].Level;
+            LoudestBand = Band;
+        }
+    EXPECT_GT(Loudest, 24.0f);
+    // 960 Hz and 1066 Hz are bands 34 and 35.
+    EXPECT_GE(LoudestBand, 34u);
+    EXPECT_LE(LoudestBand, 35u);
+    EXPECT_EQ((*Bands)[10].Level, 0.0f);
+}
+
+TEST_F(StartStop, RefusedStartShowsOneMessageAndStaysStoppedUntilTriedAgain) {
+    struct Refusal {
+        const char* What;
+        TScriptedCall Call;
+        MMRESULT Code;
+    };
+    // The format query failing raises out of the start; a real open failing is
+    // absorbed by the recorder, which then is simply not active.
+    const Refusal Refusals[] = {
+        {"format refused", TScriptedCall::QueryFormat, WAVERR_BADFORMAT},
+        {"open fails after the format was accepted", TScriptedCall::Open, MMSYSERR_ALLOCATED},
+    };
+    for (const Refusal& Case : Refusals) {
+        SCOPED_TRACE(Case.What);
+        TForm1& F = CreateForm();
+        Driver->Fail(Case.Call, Case.Code);
+        ErrorBoxTexts.clear();
+        F.btnStart->click();
+        EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStart});
+        EXPECT_FALSE(F.Running);
+        EXPECT_EQ(F.btnStart->text(), "Start");
+        EXPECT_FALSE(F.Rec->Active());
+
+        Driver->Fail(Case.Call, MMSYSERR_NOERROR);
+        ClickStart();
+        EXPECT_TRUE(F.Running);
+        EXPECT_EQ(F.btnStart->text(), "Stop");
+        F.btnStart->click();
+        EXPECT_EQ(ErrorBoxTexts.size(), 1);
+    }
+}
+
+TEST_F(StartStop, FFTSizeIsRoundedForTheDisplayButKeptAsAsked) {
+    StoreSettings({{"FFTSize", "1000"}});
+    TForm1& F = CreateForm();
+    ClickStart();
+    EXPECT_EQ(F.FFTSize, 1000);
+    EXPECT_EQ(F.SpectrumDisplay->FFT->BufferSize(), 512);
+    EXPECT_EQ(F.SpectrumDisplay->BufferSize, 512);
+    F.close();
+    EXPECT_EQ(StoredSetting("FFTSize"), "1000");
+}
+
+TEST_F(StartStop, FormatWithoutAnalysisRateKeepsTheDisplayRateButAppliesSizeAndWindow) {
+    TForm1& F = CreateForm();
+    F.Rec->SetPCMFormat(TPCMFormat::Mono16bit44100Hz);
+    F.FFTSize = 2048;
+    F.CurrentWindow = TdspWindow::fwWelch;
+    ClickStart();
+    ASSERT_TRUE(F.Running);
+    EXPECT_EQ(F.SpectrumDisplay->SampleRate, 0);
+    EXPECT_EQ(F.SpectrumDisplay->BufferSize, 2048);
+    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwWelch);
+    EXPECT_EQ(F.comboWindow->currentText(), "Welch");
+}
+
+TEST_F(StartStop, ClosingWhileRunningStopsTheRecorderBeforeTheDisplayGoes) {
+    TForm1& F = CreateForm();
+    ClickStart();
+    RecordToneBuffer(440.0);
+
+    std::vector<std::string> Events;
+    bool DisplayAlive = true;
+    QObject::connect(F.SpectrumDisplay, &QObject::destroyed, [&] {
+        DisplayAlive = false;
+        Events.push_back("display freed");
+    });
+    auto FormHandler = F.Rec->OnData;
+    F.Rec->OnData = [&](QObject* Sender, const void* Buffer, std::uint32_t Size, bool& FreeIt) {
+        Events.push_back(DisplayAlive ? "buffer" : "buffer after free");
+        FormHandler(Sender, Buffer, Size, FreeIt);
+    };
+    F.Rec->OnDeactivate = [&](QObject*) { Events.push_back("recorder closed"); };
+    // The buffer being filled comes back with what it holds when the stop resets the device.
+    Driver->PartialBytesOnReset(1000);
+
+    F.close();
+    EXPECT_EQ(Events, (std::vector<std::string>{"buffer", "recorder closed", "display freed"}));
+    EXPECT_EQ(F.SpectrumDisplay, nullptr);
+    EXPECT_FALSE(Driver->IsOpen());
+    EXPECT_EQ(StoredSetting("FFTSize"), "4096");
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+} // namespace
+} // namespace vireon::test

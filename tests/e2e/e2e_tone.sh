@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Records a 1 kHz tone with the real vireon program and checks the screen.
+#
+# Needs the private PulseAudio server of scripts/pulse-test-server (its default
+# source carries a steady 1 kHz tone; scripts/test starts it and exports
+# PULSE_SERVER), Xvfb, xdotool, xwd, ImageMagick's convert and python3.
+# Starts vireon on a free X display with an empty settings folder, clicks
+# Start, waits, takes a screenshot and checks that the bars around 1 kHz stand
+# high, the bars far from it low, and that the spectrogram strip shows a bright
+# row at that band. Then sends SIGTERM and checks that the settings file holds
+# the nine values. On failure the screenshot and the logs are copied to
+# ARTEFACT_DIR.
+#
+# usage: e2e_tone.sh VIREON ARTEFACT_DIR    (exit 77: skipped)
+set -euo pipefail
+
+vireon=${1:?path to the vireon program}
+artefacts=${2:?folder for the screenshot of a failed run}
+here=$(cd "$(dirname "$0")" && pwd)
+
+skip() { echo "SKIP: $*"; exit 77; }
+[ -n "${PULSE_SERVER:-}" ] || skip "no private PulseAudio server (scripts/test starts one)"
+for tool in Xvfb xdotool xwd /usr/bin/convert python3; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+work=$(mktemp -d /tmp/vireon-e2e.XXXXXX)
+xvfb_pid="" app_pid=""
+finish() {
+  local status=$?
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  if [ "$status" -ne 0 ]; then
+    mkdir -p "$artefacts"
+    cp -f "$work"/*.png "$work"/*.log "$artefacts"/ 2>/dev/null || true
+    echo "FAILED: screenshot and logs kept in $artefacts"
+  fi
+  rm -rf "$work"
+  exit "$status"
+}
+trap finish EXIT
+
+# A display number nobody holds.
+display=""
+for n in $(seq 90 190); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display"; exit 1; }
+screen_w=1280 screen_h=1024
+Xvfb ":$display" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+export XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_CONFIG_HOME"
+"$vireon" >"$work/vireon.log" 2>&1 &
+app_pid=$!
+
+window=""
+for _ in $(seq 150); do
+  window=$(xdotool search --onlyvisible --name '^\(Orlindt\) - Vireon$' 2>/dev/null | head -n1 || true)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "the vireon window did not appear"; cat "$work/vireon.log"; exit 1; }
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "window at ${X},${Y} size ${WIDTH}x${HEIGHT}"
+
+# btnStart is the last control of the 121 px column on the "Real Time" page,
+# whose 335 px page control starts at the window's top left.
+xdotool mousemove "$((X + 65))" "$((Y + 300))" click 1
+sleep 4
+
+shoot() {
+  xwd -root -silent >"$work/shot.xwd"
+  /usr/bin/convert "$work/shot.xwd" "$work/$1.png"
+  /usr/bin/convert "$work/shot.xwd" -depth 8 "rgb:$work/shot.rgb"
+}
+shoot screen
+python3 "$here/check_spectrum.py" "$work/shot.rgb" "$screen_w" "$screen_h"
+
+kill -TERM "$app_pid"
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$app_pid" 2>/dev/null; then echo "vireon did not end on SIGTERM"; exit 1; fi
+wait "$app_pid" || { echo "vireon exited with status $?"; cat "$work/vireon.log"; exit 1; }
+app_pid=""
+
+settings="$XDG_CONFIG_HOME/Orlindt/Vireon.conf"
+[ -f "$settings" ] || { echo "no settings file at $settings"; exit 1; }
+cat "$settings"
+for name in Device FFTWindow FFTSize FadeSpeed PeakSpeed Top Left Width Height; do
+  grep -Eq "^$name=-?[0-9]+$" "$settings" || { echo "settings lack an integer $name"; exit 1; }
+done
+echo "PASS"
