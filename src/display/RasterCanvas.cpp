@@ -68,24 +68,37 @@ void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     const QPoint From = std::exchange(FPenPos, QPoint(X, Y));
     if (!FPainter.isActive() || From == FPenPos)
         return;
-    // Straight lines are rectangles one pixel thick; this is exact and fast.
-    if (From.x() == X) {
-        if (Y > From.y())
-            FillRect(X, From.y(), X + 1, Y, Color);
+    // QPainter's own thin lines leave out the first point instead of the last
+    // in some directions, so the line is laid down here as straight runs:
+    // one pixel per step along the longer axis, the end point left out.
+    const int Dx = X - From.x();
+    const int Dy = Y - From.y();
+    const bool AlongX = std::abs(Dx) >= std::abs(Dy);
+    const int Steps = std::max(std::abs(Dx), std::abs(Dy));
+    const int Major = AlongX ? Dx : Dy;
+    const int Minor = AlongX ? Dy : Dx;
+    const int MajorSign = Major > 0 ? 1 : -1;
+    const auto MinorOffset = [Minor, Steps](int Step) {
+        const int Magnitude = (2 * Step * std::abs(Minor) + Steps) / (2 * Steps);
+        return Minor < 0 ? -Magnitude : Magnitude;
+    };
+    int RunStart = 0;
+    for (int Step = 1; Step <= Steps; ++Step) {
+        if (Step < Steps && MinorOffset(Step) == MinorOffset(RunStart))
+            continue;
+        const int First = MajorSign * RunStart;
+        const int Last = MajorSign * (Step - 1);
+        const int Low = std::min(First, Last);
+        const int High = std::max(First, Last);
+        const int Across = MinorOffset(RunStart);
+        if (AlongX)
+            FillRect(From.x() + Low, From.y() + Across, From.x() + High + 1, From.y() + Across + 1,
+                     Color);
         else
-            FillRect(X, Y + 1, X + 1, From.y() + 1, Color);
-        return;
+            FillRect(From.x() + Across, From.y() + Low, From.x() + Across + 1, From.y() + High + 1,
+                     Color);
+        RunStart = Step;
     }
-    if (From.y() == Y) {
-        if (X > From.x())
-            FillRect(From.x(), Y, X, Y + 1, Color);
-        else
-            FillRect(X + 1, Y, From.x() + 1, Y + 1, Color);
-        return;
-    }
-    // A thin pen with a flat cap leaves out the end point.
-    FPainter.setPen(PenFor(Color));
-    FPainter.drawLine(From, FPenPos);
 }
 
 void TRasterCanvas::Rectangle(int X1, int Y1, int X2, int Y2, QRgb Outline, QRgb Fill) {

@@ -16,8 +16,8 @@ namespace vireon {
 // canvas: a line leaves out its end point, a rectangle's right and bottom
 // edges lie outside it, text is placed by the top-left corner of its cell.
 // One painter stays open on the picture for as long as its size lasts and
-// pens are made once per colour, so drawing in the steady state allocates
-// nothing. Every operation on an empty picture does nothing.
+// text pens are made once per colour, so drawing in the steady state
+// allocates nothing. Every operation on an empty picture does nothing.
 class TRasterCanvas {
 public:
     // Text laid out once for this canvas's font, drawn as often as needed.

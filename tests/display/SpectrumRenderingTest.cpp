@@ -1,0 +1,327 @@
+#include "DisplayTestSupport.h"
+#include "SpectrumProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPixmap>
+
+namespace vireon::test {
+namespace {
+
+constexpr QRgb UnlitFill = qRgb(20, 40, 20);
+constexpr QRgb LitFill = qRgb(20, 10, 20);
+constexpr QRgb TickColor = qRgb(150, 150, 50);
+constexpr QRgb BoxColor = qRgb(150, 150, 150);
+constexpr QRgb White = qRgb(255, 255, 255);
+constexpr QRgb Black = qRgb(0, 0, 0);
+constexpr QRgb Lime = qRgb(0, 255, 0);
+constexpr QRgb Red = qRgb(255, 0, 0);
+constexpr QRgb PeakGrey = qRgb(128, 128, 128);
+constexpr QRgb PeakLight = qRgb(230, 230, 230);
+constexpr QRgb AverageRed = qRgb(200, 0, 0);
+constexpr int Bands = TQuorSpectrumDisplay::BandCount;
+
+class SpectrumRendering : public testing::Test {
+protected:
+    // 1024 x 260 gives bars 16 pixels wide and 200 high.
+    void Open(int Width = 1024, int Height = 260) {
+        ShowOffScreen(Display, Width, Height);
+        Display.Paint();
+    }
+
+    QRgb Graph(int X, int Y) const { return Display.GraphBitmap.pixel(X, Y); }
+    QRgb Back(int X, int Y) const { return Display.BackBuffer.pixel(X, Y); }
+
+    void SetAll(float TQuorValue::*Field, float Value) {
+        for (int I = 0; I < Bands; ++I)
+            Display.Band(I).*Field = Value;
+    }
+
+    TSpectrumProbe Display;
+};
+
+TEST_F(SpectrumRendering, BarAreaFollowsTheClientWidth) {
+    struct TCase {
+        int Width, BarWidth;
+    };
+    for (const TCase Case :
+         {TCase{600, 9}, TCase{799, 12}, TCase{800, 12}, TCase{1024, 16}, TCase{90, 0}}) {
+        TSpectrumProbe Display;
+        ShowOffScreen(Display, Case.Width, 200);
+        Display.Paint();
+        SCOPED_TRACE(Case.Width);
+        EXPECT_EQ(Display.Margin, 30);
+        EXPECT_EQ(Display.BarWidth, Case.BarWidth);
+        EXPECT_EQ(Display.GraphBottom, 140);
+        EXPECT_EQ(Display.BarHeight, 140);
+        const int Right = 30 + Bands * Case.BarWidth; // first column past the bars
+        EXPECT_EQ(Display.BackBuffer.pixel(29, 20), Display.BackColor);
+        EXPECT_EQ(Display.BackBuffer.pixel(Right, 20), Display.BackColor);
+        if (Case.BarWidth > 0) {
+            EXPECT_EQ(Display.BackBuffer.pixel(30, 20), UnlitFill);
+            EXPECT_EQ(Display.BackBuffer.pixel(Right - 1, 20), UnlitFill);
+            EXPECT_EQ(Display.BackBuffer.pixel(30, 9), Display.BackColor);
+            EXPECT_EQ(Display.BackBuffer.pixel(30, 149), UnlitFill);
+            EXPECT_EQ(Display.BackBuffer.pixel(30, 150), Display.BackColor);
+        }
+    }
+}
+
+TEST_F(SpectrumRendering, UnlitColumnIsStripedWithDarkEdges) {
+    Open();
+    struct TRow {
+        int Y;
+        QRgb Edge, Main;
+    };
+    for (const TRow Row :
+         {TRow{199, qRgb(30, 50, 30), qRgb(40, 60, 40)}, TRow{198, qRgb(1, 1, 1), qRgb(30, 10, 30)},
+          TRow{1, qRgb(30, 50, 30), qRgb(40, 60, 40)}, TRow{0, qRgb(1, 1, 1), qRgb(30, 10, 30)}}) {
+        SCOPED_TRACE(Row.Y);
+        const QImage& Bar = Display.UnlitBar;
+        EXPECT_EQ(Bar.pixel(0, Row.Y), UnlitFill);
+        EXPECT_EQ(Bar.pixel(1, Row.Y), Row.Edge);
+        EXPECT_EQ(Bar.pixel(2, Row.Y), Row.Edge);
+        EXPECT_EQ(Bar.pixel(3, Row.Y), Row.Main);
+        EXPECT_EQ(Bar.pixel(14, Row.Y), Row.Main);
+        EXPECT_EQ(Bar.pixel(15, Row.Y), UnlitFill);
+    }
+}
+
+TEST_F(SpectrumRendering, LitColumnRunsFromGreenThroughYellowToRed) {
+    Open();
+    struct TRow {
+        int Y;
+        QRgb Color;
+    };
+    for (const TRow Row : {TRow{199, qRgb(0, 4, 0)},   // lowest visible row, g already 8
+                           TRow{198, qRgb(0, 32, 0)},  //
+                           TRow{101, qRgb(0, 70, 0)},  // green has stopped at 140
+                           TRow{100, qRgb(5, 160, 0)}, // middle row: the yellow zone's colour stays
+                           TRow{31, qRgb(140, 70, 0)}, // red has stopped at 140
+                           TRow{30, qRgb(155, 139, 0)}, // top zone starts: green falls, red climbs
+                           TRow{1, qRgb(240, 55, 0)},   //
+                           TRow{0, qRgb(250, 109, 0)}}) { // red capped at 240, plus 10 on even rows
+        SCOPED_TRACE(Row.Y);
+        const QImage& Bar = Display.LitBar;
+        EXPECT_EQ(Bar.pixel(1, Row.Y), LitFill);
+        EXPECT_EQ(Bar.pixel(2, Row.Y), Row.Color);
+        EXPECT_EQ(Bar.pixel(13, Row.Y), Row.Color);
+        EXPECT_EQ(Bar.pixel(14, Row.Y), LitFill);
+    }
+}
+
+TEST_F(SpectrumRendering, BarsAreLitUpToTheirLevel) {
+    Display.Band(3).Level = 48;
+    Display.Band(7).Level = 24;
+    Open();
+    EXPECT_EQ(Graph(3 * 16 + 5, 0), Display.LitBar.pixel(5, 0));
+    EXPECT_EQ(Graph(3 * 16 + 5, 199), Display.LitBar.pixel(5, 199));
+    EXPECT_EQ(Graph(7 * 16 + 5, 100), Display.LitBar.pixel(5, 100));
+    EXPECT_EQ(Graph(7 * 16 + 5, 99), Display.UnlitBar.pixel(5, 99));
+    EXPECT_EQ(Graph(8 * 16 + 5, 199), Display.UnlitBar.pixel(5, 199));
+    // The bar area lands in the back buffer at (Margin, 10).
+    EXPECT_EQ(Back(30 + 7 * 16 + 5, 10 + 100), Display.LitBar.pixel(5, 100));
+    EXPECT_EQ(Back(30 + 7 * 16 + 5, 10 + 99), Display.UnlitBar.pixel(5, 99));
+}
+
+TEST_F(SpectrumRendering, ThirdLabelRowNeedsAtLeast800Pixels) {
+    for (const int Width : {799, 800}) {
+        TSpectrumProbe Display;
+        ShowOffScreen(Display, Width, 200);
+        Display.Paint();
+        SCOPED_TRACE(Width);
+        // Ticks start 13 pixels below GraphBottom (140), half a bar right of
+        // the band's left edge plus one.
+        EXPECT_EQ(Display.BackBuffer.pixel(30 + 1 + 1 * 12 + 6, 153), TickColor); // band 1
+        EXPECT_EQ(Display.BackBuffer.pixel(30 + 1 + 2 * 12 + 6, 153),
+                  Width >= 800 ? TickColor : Display.BackColor); // band 2
+        EXPECT_EQ(Display.BackBuffer.pixel(30 + 1 + 2 * 12 + 6, 177),
+                  Width >= 800 ? TickColor : Display.BackColor);
+        EXPECT_EQ(Display.BackBuffer.pixel(30 + 1 + 2 * 12 + 6, 178), Display.BackColor);
+    }
+}
+
+TEST_F(SpectrumRendering, BandLabelsAreCentredUnderTheirBars) {
+    Open(1100, 260); // bars 17 wide, GraphBottom 200
+    struct TCase {
+        int Band;
+        const char* Text;
+    };
+    for (const TCase Case :
+         {TCase{34, "960"}, TCase{35, "1.1k"}, TCase{61, "20.5k"}, TCase{0, "10"}}) {
+        SCOPED_TRACE(Case.Text);
+        const QImage Text = RenderText(QString::fromLatin1(Case.Text), 5, White, Display.BackColor);
+        const int X = 1 + Case.Band * 17 + (17 / 2 - Text.width() / 2) + 30;
+        const int Y = 200 + 10 + 10 * (Case.Band % 3 + 1);
+        EXPECT_TRUE(ContainsImage(Display.BackBuffer, X, Y, Text));
+    }
+}
+
+TEST_F(SpectrumRendering, DecibelLabelsStepDownTheLeftEdge) {
+    Open(600, 400); // GraphBottom 340
+    struct TCase {
+        const char* Text;
+        int Y;
+    };
+    for (const TCase Case : {TCase{"-40", 291}, TCase{"-30", 230}, TCase{"-20", 169},
+                             TCase{"-10", 108}, TCase{"-0", 48}}) {
+        SCOPED_TRACE(Case.Text);
+        const QImage Text = RenderText(QString::fromLatin1(Case.Text), 5, White, Display.BackColor);
+        EXPECT_TRUE(ContainsImage(Display.BackBuffer, 12, Case.Y, Text));
+    }
+}
+
+TEST_F(SpectrumRendering, StatusBoxShowsTheFormatOrPaused) {
+    for (const int Rate : {0, 44100}) {
+        TSpectrumProbe Display;
+        if (Rate > 0)
+            StartCapture(Display, Rate, 4096);
+        ShowOffScreen(Display, 1024, 260);
+        Display.Paint();
+        SCOPED_TRACE(Rate);
+        const QImage Text =
+            RenderText(QString::fromLatin1(Rate > 0 ? "16bit 44100hz" : "Paused"), 7, White, Black);
+        EXPECT_TRUE(ContainsImage(Display.GraphBitmap, 10, 5, Text));
+        const int Right = Text.width() + 15;
+        EXPECT_EQ(Display.GraphBitmap.pixel(5, 3), BoxColor);
+        EXPECT_EQ(Display.GraphBitmap.pixel(Right - 1, 17), BoxColor);
+        EXPECT_EQ(Display.GraphBitmap.pixel(6, 4), Black);
+        EXPECT_NE(Display.GraphBitmap.pixel(Right, 17), BoxColor);
+        EXPECT_NE(Display.GraphBitmap.pixel(5, 18), BoxColor);
+    }
+}
+
+TEST_F(SpectrumRendering, ZoomBoxAppearsOnlyAboveGainOne) {
+    const int StatusRight = RenderText(QStringLiteral("Paused"), 7, White, Black).width() + 15;
+    const int Left = StatusRight + 2;
+    Open();
+    EXPECT_NE(Graph(Left, 3), BoxColor);
+
+    Display.Gain = 1.5;
+    Display.Paint();
+    const QImage Text = RenderText(QStringLiteral("x1.50"), 7, White, Black);
+    EXPECT_EQ(Graph(Left, 3), BoxColor);
+    EXPECT_EQ(Graph(Left + Text.width() + 14, 17), BoxColor);
+    EXPECT_TRUE(ContainsImage(Display.GraphBitmap, Left + 7, 5, Text));
+}
+
+TEST_F(SpectrumRendering, MetersEndAtTheSampleMagnitude) {
+    struct TCase {
+        std::int32_t Sample;
+        int LastLit;
+    };
+    Open();
+    for (const TCase Case : {TCase{32767, 65}, TCase{-32768, 66}, TCase{0, 6}, TCase{16384, 36}}) {
+        SCOPED_TRACE(Case.Sample);
+        Display.LastLeft = Case.Sample;
+        Display.LastRight = Case.Sample;
+        Display.Paint();
+        for (const int Row : {20, 22, 24, 26}) {
+            EXPECT_EQ(Graph(5, Row), Lime);
+            EXPECT_EQ(Graph(Case.LastLit, Row), Lime);
+            EXPECT_NE(Graph(Case.LastLit + 1, Row), Lime);
+        }
+        EXPECT_NE(Graph(5, 23), Lime);
+        EXPECT_NE(Graph(5, 27), Lime);
+    }
+}
+
+TEST_F(SpectrumRendering, ClipLightShowsWhileTheCountRuns) {
+    Open();
+    EXPECT_NE(Graph(5, 29), Red);
+
+    Display.ClipCount = 3;
+    Display.Paint();
+    EXPECT_EQ(Graph(5, 29), Red);
+    EXPECT_EQ(Graph(29, 43), Red);
+    EXPECT_NE(Graph(30, 43), Red);
+    EXPECT_NE(Graph(5, 44), Red);
+    EXPECT_TRUE(ContainsImage(Display.GraphBitmap, 9, 31,
+                              RenderText(QStringLiteral("Clip"), 7, Red, Black)));
+}
+
+TEST_F(SpectrumRendering, PeakLineRunsThroughTheBandCentresAndLightensAtTheFirstRise) {
+    SetAll(&TQuorValue::Peak, 24); // row 100
+    Display.ShowPeaks = true;
+    Open();
+    EXPECT_EQ(Graph(0, 100), PeakGrey);
+    EXPECT_EQ(Graph(61 * 16 + 7, 100), PeakGrey);
+    EXPECT_NE(Graph(61 * 16 + 8, 100), PeakGrey); // the last centre is the end point
+
+    Display.Band(10).Peak = 36; // row 50
+    Display.Paint();
+    EXPECT_EQ(Graph(0, 100), PeakGrey);
+    EXPECT_EQ(Graph(10 * 16 + 8, 50), PeakLight);
+    EXPECT_EQ(Graph(61 * 16 + 7, 100), PeakLight);
+
+    Display.ShowPeaks = false;
+    Display.Paint();
+    EXPECT_NE(Graph(0, 100), PeakGrey);
+}
+
+TEST_F(SpectrumRendering, PeakMarksAreSeparateBarsThreePixelsHigh) {
+    for (int I = 0; I < Bands; ++I)
+        Display.Band(I).Peak = I % 2 == 0 ? 24 : 12; // rows 100 and 150
+    Display.ShowPeaks = true;
+    Display.PeakLines = false;
+    Open();
+    for (const int Row : {97, 98, 99}) {
+        EXPECT_EQ(Graph(0, Row), PeakGrey);
+        EXPECT_EQ(Graph(15, Row), PeakGrey);
+        EXPECT_NE(Graph(16, Row), PeakGrey);
+        EXPECT_EQ(Graph(16, Row + 50), PeakGrey); // band 1 lies lower and stays grey
+        EXPECT_EQ(Graph(32, Row), PeakLight);     // band 2 rises above band 1
+    }
+    EXPECT_NE(Graph(0, 100), PeakGrey);
+    EXPECT_NE(Graph(0, 96), PeakGrey);
+    EXPECT_NE(Graph(8, 100), PeakGrey); // no joining line
+
+    Display.ShowPeaks = false;
+    Display.Paint();
+    EXPECT_NE(Graph(0, 98), PeakGrey);
+}
+
+TEST_F(SpectrumRendering, AverageLineStartsAtTheLeftEdgeAtBandZerosHeight) {
+    SetAll(&TQuorValue::Average, 12); // row 150
+    Display.ShowAverage = true;
+    Open();
+    EXPECT_EQ(Graph(0, 150), AverageRed);
+    EXPECT_EQ(Graph(500, 150), AverageRed);
+    EXPECT_EQ(Graph(62 * 16 - 8 - 1, 150), AverageRed);
+    EXPECT_NE(Graph(62 * 16 - 8, 150), AverageRed);
+
+    Display.ShowAverage = false;
+    Display.Paint();
+    EXPECT_NE(Graph(500, 150), AverageRed);
+}
+
+TEST_F(SpectrumRendering, ScreenReceivesTheBackBufferWhole) {
+    Display.Band(20).Level = 30;
+    Display.ShowAverage = true;
+    Open(803, 292);
+    EXPECT_TRUE(Display.testAttribute(Qt::WA_OpaquePaintEvent));
+    EXPECT_TRUE(Display.testAttribute(Qt::WA_NoSystemBackground));
+    const QImage Screen = Display.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(Screen, Display.BackBuffer);
+}
+
+TEST_F(SpectrumRendering, TinyAndEmptyControlsPaintSafely) {
+    Display.Paint(); // before any size message: no bars yet
+    EXPECT_EQ(Display.BarWidth, 0);
+    for (const QSize Size : {QSize(0, 0), QSize(1, 1), QSize(28, 100), QSize(600, 30),
+                             QSize(600, 60), QSize(5000, 61)}) {
+        TSpectrumProbe Display;
+        Display.ShowPeaks = Display.ShowAverage = true;
+        Display.Band(4).Level = 40;
+        Display.Band(4).Peak = 40;
+        ShowOffScreen(Display, Size.width(), Size.height());
+        Display.Paint();
+        Display.PeakLines = false;
+        Display.Paint();
+        EXPECT_GE(Display.BarHeight, 0);
+    }
+}
+
+} // namespace
+} // namespace vireon::test
