@@ -1,0 +1,45 @@
+#include "DialogFixture.h"
+
+#include "app/ErrorBox.h"
+#include "capture/ApplicationException.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSettings>
+
+namespace vireon::test {
+
+DialogFixture::DialogFixture()
+    : Driver(std::make_shared<TScriptedWaveInDriver>(
+          std::vector<TScriptedDevice>{{"Studio Line", WAVE_FORMAT_4S16 | WAVE_FORMAT_48S16, {}},
+                                       {"Old Mic", WAVE_FORMAT_4S16, {}},
+                                       {"Mono Mic", WAVE_FORMAT_4M16, {}}})),
+      Launcher(std::make_shared<RecordingLauncher>()) {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, SettingsDir.path());
+    SetWaveInDrivers({Driver});
+    SetShellLauncher(Launcher);
+    SetErrorBoxPresenter([this](const QString& Text) { ErrorBoxTexts.append(Text); });
+    SetApplicationExceptionHandler(ShowErrorBox);
+    Form = std::make_unique<TForm1>();
+}
+
+DialogFixture::~DialogFixture() {
+    Form.reset();
+    SetApplicationExceptionHandler({});
+    SetErrorBoxPresenter({});
+    SetShellLauncher(nullptr);
+    SetWaveInDrivers({});
+}
+
+bool DialogFixture::PumpUntil(const std::function<bool()>& Done) {
+    QElapsedTimer Clock;
+    Clock.start();
+    while (!Done()) {
+        if (Clock.elapsed() > 2000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+} // namespace vireon::test

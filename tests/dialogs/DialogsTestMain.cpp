@@ -1,0 +1,12 @@
+#include "app/VireonApplication.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    // The dialogs are tested as widgets; no screen is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vireon::TVireonApplication App(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
