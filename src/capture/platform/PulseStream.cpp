@@ -46,6 +46,7 @@ MMRESULT ConnectError(int PulseError) {
     case PA_ERR_NOTSUPPORTED:
     case PA_ERR_INVALID:
         return WAVERR_BADFORMAT;
+    case PA_ERR_BADSTATE: // the connection broke since the device was looked up
     case PA_ERR_CONNECTIONREFUSED:
     case PA_ERR_CONNECTIONTERMINATED:
     case PA_ERR_TIMEOUT:
