@@ -40,9 +40,28 @@ std::int32_t TruncToInt(long double Value) {
     return static_cast<std::int32_t>(std::clamp(Value, -Limit, Limit));
 }
 
-// Nearest integer, ties to the even neighbour.
+// Nearest integer, ties to the even neighbour (the default rounding mode,
+// which the program never changes).
 std::int32_t RoundHalfEven(long double Value) {
-    return TruncToInt(std::nearbyint(Value));
+    return TruncToInt(std::rint(Value));
+}
+
+// Extended-precision sum; four running sums keep the adder busy.
+long double SumRange(const float* Values, std::int32_t First, std::int32_t Last) {
+    long double Sum0 = 0.0L;
+    long double Sum1 = 0.0L;
+    long double Sum2 = 0.0L;
+    long double Sum3 = 0.0L;
+    std::int32_t K = First;
+    for (; K + 3 <= Last; K += 4) {
+        Sum0 += Values[K];
+        Sum1 += Values[K + 1];
+        Sum2 += Values[K + 2];
+        Sum3 += Values[K + 3];
+    }
+    for (; K <= Last; ++K)
+        Sum0 += Values[K];
+    return (Sum0 + Sum1) + (Sum2 + Sum3);
 }
 
 std::int32_t ReadSample(const unsigned char* Bytes) {
@@ -63,7 +82,7 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner)
     setAttribute(Qt::WA_NoSystemBackground);
     FFT->SetWindow(TdspWindow::fwHamming);
     GraphCanvas.SetFont(TRasterCanvas::SmallFont(7));
-    BackCanvas.SetFont(TRasterCanvas::SmallFont(5));
+    ScaleCanvas.SetFont(TRasterCanvas::SmallFont(5));
     BuildBandFreq();
     BuildLabels();
     Timer.setInterval(TimerIntervalMs);
@@ -71,6 +90,7 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner)
     Timer.start();
     resize(600, 200);
     SizeBackBuffer();
+    PaintScale();
     SetBits(8);
 }
 
@@ -118,34 +138,43 @@ void TQuorSpectrumDisplay::ProcessBuffer(const void* Buffer, std::uint32_t ByteC
     const std::lock_guard Guard(Lock);
     if (Bits != 16 || Buffer == nullptr)
         return;
-    const auto* Bytes = static_cast<const unsigned char*>(Buffer);
-    const std::uint32_t Pairs = ByteCount / 4;
-    for (std::uint32_t P = 0; P < Pairs; ++P, Bytes += 4) {
-        const std::int32_t Left = ReadSample(Bytes);
-        const std::int32_t Right = ReadSample(Bytes + 2);
-        LastLeft = Left;
-        if (Left > LeftClipThreshold)
-            ClipCount = ClipBlocks;
-        LastRight = Right;
-        if (Right > RightClipThreshold)
-            ClipCount = ClipBlocks;
-        AddSample((Left + Right) / 2);
+    const auto* Pairs = static_cast<const unsigned char*>(Buffer);
+    std::uint32_t PairsLeft = ByteCount / 4;
+    while (PairsLeft > 0) {
+        const std::uint32_t Taken = FillBlock(Pairs, PairsLeft);
+        Pairs += 4 * Taken;
+        PairsLeft -= Taken;
+        if (WritePos == FFT->BufferSize()) {
+            WritePos = 0;
+            ProcessBlock();
+            PaintNow();
+        }
     }
 }
 
-void TQuorSpectrumDisplay::AddSample(std::int32_t Sample) {
+std::uint32_t TQuorSpectrumDisplay::FillBlock(const unsigned char* Pairs, std::uint32_t Count) {
     const std::int32_t BlockSize = FFT->BufferSize();
     // The transform may have shrunk without a Recalculate: start the block
     // again rather than write past its input.
     if (WritePos < 0 || WritePos >= BlockSize)
         WritePos = 0;
-    FFT->RealIn()[WritePos] = static_cast<float>(Sample);
-    FFT->ImagIn()[WritePos] = 0.0f;
-    if (++WritePos == BlockSize) {
-        WritePos = 0;
-        ProcessBlock();
-        PaintNow();
+    const std::uint32_t Taken = std::min(Count, static_cast<std::uint32_t>(BlockSize - WritePos));
+    float* Real = FFT->RealIn() + WritePos;
+    float* Imag = FFT->ImagIn() + WritePos;
+    bool Clipped = false;
+    for (std::uint32_t P = 0; P < Taken; ++P, Pairs += 4) {
+        const std::int32_t Left = ReadSample(Pairs);
+        const std::int32_t Right = ReadSample(Pairs + 2);
+        Clipped |= Left > LeftClipThreshold || Right > RightClipThreshold;
+        Real[P] = static_cast<float>((Left + Right) / 2);
+        Imag[P] = 0.0f;
     }
+    LastLeft = ReadSample(Pairs - 4);
+    LastRight = ReadSample(Pairs - 2);
+    if (Clipped)
+        ClipCount = ClipBlocks;
+    WritePos += static_cast<std::int32_t>(Taken);
+    return Taken;
 }
 
 void TQuorSpectrumDisplay::ProcessBlock() {
@@ -170,12 +199,8 @@ std::int32_t TQuorSpectrumDisplay::LastBinOf(std::int32_t Index) const {
 std::int32_t TQuorSpectrumDisplay::BandValue(std::int32_t Index) const {
     if (BandAboveBins[Index])
         return 0;
-    const float* Magnitudes = FFT->RealOut();
-    const std::int32_t First = std::max((*Bands)[Index].StartBin, 0);
-    const std::int32_t Last = LastBinOf(Index);
-    long double Sum = 0.0L;
-    for (std::int32_t K = First; K <= Last; ++K)
-        Sum += Magnitudes[K];
+    const long double Sum =
+        SumRange(FFT->RealOut(), std::max((*Bands)[Index].StartBin, 0), LastBinOf(Index));
     long double Decibels = 0.0L;
     if (Sum > 0.0L)
         Decibels = 20.0L * std::log10(Sum / FullScale) + Range;
@@ -242,13 +267,15 @@ void TQuorSpectrumDisplay::Paint() {
         DrawPeaks();
     if (ShowAverage)
         DrawAverage();
-    BackCanvas.Draw(Margin, 10, GraphBitmap);
+    if (!GraphInBackBuffer)
+        BackCanvas.Draw(Margin, 10, GraphBitmap);
 }
 
 void TQuorSpectrumDisplay::WMSize() {
     SizeBackBuffer();
     CalcLayout();
     PaintBarBitmaps();
+    PaintScale();
     DrawScale();
 }
 
@@ -264,7 +291,14 @@ void TQuorSpectrumDisplay::CalcLayout() {
     BarHeight = std::max(0, GraphBottom - GraphTop);
     LitCanvas.SetSize(BarWidth, BarHeight, LitFill);
     UnlitCanvas.SetSize(BarWidth, BarHeight, UnlitFill);
-    GraphCanvas.SetSize(BarWidth * BandCount, BarHeight, Black);
+    // Where the bar area fits inside the back buffer at (Margin, 10) it is
+    // drawn there directly, which spares copying it on every paint.
+    GraphInBackBuffer =
+        GraphCanvas.SetWindow(BackCanvas, Margin, 10, BarWidth * BandCount, BarHeight);
+    if (!GraphInBackBuffer)
+        GraphCanvas.SetSize(BarWidth * BandCount, BarHeight, Black);
+    LitStripCanvas.SetSize(BarWidth * BandCount, BarHeight, LitFill);
+    UnlitStripCanvas.SetSize(BarWidth * BandCount, BarHeight, UnlitFill);
 }
 
 void TQuorSpectrumDisplay::PaintBarBitmaps() {
@@ -303,10 +337,26 @@ void TQuorSpectrumDisplay::PaintBarBitmaps() {
             R += 5;
         LitRow(Y, Y % 2 != 0 ? RgbWrapped(R, G / 2, 0) : RgbWrapped(R + 10, G, 0));
     }
+
+    for (std::int32_t I = 0; I < BandCount; ++I) {
+        LitStripCanvas.Draw(I * BarWidth, 0, LitBar);
+        UnlitStripCanvas.Draw(I * BarWidth, 0, UnlitBar);
+    }
 }
 
 void TQuorSpectrumDisplay::DrawScale() {
-    BackCanvas.FillRect(0, 0, width(), height(), BackColor);
+    // The scale only changes with the size. Where the bar area will be
+    // copied over it there is nothing to bring back.
+    const int Right = Margin + BandCount * BarWidth;
+    const int Bottom = 10 + BarHeight;
+    BackCanvas.Draw(0, 0, ScaleBitmap, 0, 0, width(), 10);
+    BackCanvas.Draw(0, 10, ScaleBitmap, 0, 10, Margin, BarHeight);
+    BackCanvas.Draw(Right, 10, ScaleBitmap, Right, 10, width() - Right, BarHeight);
+    BackCanvas.Draw(0, Bottom, ScaleBitmap, 0, Bottom, width(), height() - Bottom);
+}
+
+void TQuorSpectrumDisplay::PaintScale() {
+    ScaleCanvas.SetSize(width(), height(), BackColor);
 
     std::int32_t X = 1;
     for (std::int32_t I = 0; I < BandCount; ++I, X += BarWidth) {
@@ -316,10 +366,10 @@ void TQuorSpectrumDisplay::DrawScale() {
         if (width() < 800 && Row == 3)
             continue;
         const std::int32_t Centre = BarWidth / 2 + X + Margin;
-        BackCanvas.MoveTo(Centre, GraphBottom + 13);
-        BackCanvas.LineTo(Centre, LabelY - 2, TickColor);
+        ScaleCanvas.MoveTo(Centre, GraphBottom + 13);
+        ScaleCanvas.LineTo(Centre, LabelY - 2, TickColor);
         const TRasterCanvas::TText& Label = BandLabels[I];
-        BackCanvas.TextOut(X + (BarWidth / 2 - Label.Width / 2) + Margin, LabelY, Label, White);
+        ScaleCanvas.TextOut(X + (BarWidth / 2 - Label.Width / 2) + Margin, LabelY, Label, White);
     }
 
     if (ScaleMode != DecibelScale || Range <= 0)
@@ -329,28 +379,44 @@ void TQuorSpectrumDisplay::DrawScale() {
     for (std::int32_t D = Range; D >= 0; --D, Y -= Step) {
         const auto Index = static_cast<std::size_t>(D / 10);
         if (D % 10 == 0 && Index < DecibelLabels.size())
-            BackCanvas.TextOut(Margin - 18, TruncToInt(Y), DecibelLabels[Index], White);
+            ScaleCanvas.TextOut(Margin - 18, TruncToInt(Y), DecibelLabels[Index], White);
     }
 }
 
 void TQuorSpectrumDisplay::DrawBars() {
-    for (std::int32_t I = 0; I < BandCount; ++I) {
-        GraphCanvas.Draw(I * BarWidth, 0, UnlitBar);
-        DrawBarLevel(I, TruncToInt((*Bands)[I].Level));
-    }
+    for (std::int32_t I = 0; I < BandCount; ++I)
+        LitTop[I] = LitTopOf(TruncToInt((*Bands)[I].Level));
+    ComposeBars();
     const std::int32_t StatusRight = DrawStatusBox();
     if (Gain > 1.0)
         DrawZoomBox(StatusRight + 2);
     DrawMeters();
 }
 
-void TQuorSpectrumDisplay::DrawBarLevel(std::int32_t Index, std::int32_t Value) {
+std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
     if (Value > MaxLevel)
         Value = MaxLevel - 1;
     if (Value <= 0)
-        return;
-    const std::int32_t Y = LevelToY(Value);
-    GraphCanvas.Draw(Index * BarWidth, Y, LitBar, 0, Y, BarWidth, BarHeight);
+        return BarHeight;
+    return std::max(LevelToY(Value), 0);
+}
+
+// Each bar is its unlit column above LitTop and its lit column from there
+// down. Row by row, neighbouring bars in the same state are one copy from
+// the strip of all lit or all unlit columns.
+void TQuorSpectrumDisplay::ComposeBars() {
+    for (std::int32_t Y = 0; Y < BarHeight; ++Y) {
+        std::int32_t First = 0;
+        while (First < BandCount) {
+            const bool Lit = Y >= LitTop[First];
+            std::int32_t End = First + 1;
+            while (End < BandCount && (Y >= LitTop[End]) == Lit)
+                ++End;
+            GraphCanvas.Draw(First * BarWidth, Y, Lit ? LitStrip : UnlitStrip, First * BarWidth, Y,
+                             (End - First) * BarWidth, 1);
+            First = End;
+        }
+    }
 }
 
 std::int32_t TQuorSpectrumDisplay::DrawStatusBox() {
@@ -428,11 +494,11 @@ void TQuorSpectrumDisplay::BuildBandFreq() {
 void TQuorSpectrumDisplay::BuildLabels() {
     for (std::int32_t I = 0; I < BandCount; ++I) {
         const double Kilo = BandFreq[I] / 1000.0;
-        BandLabels[I] = BackCanvas.MakeText(Kilo >= 1.0 ? QString::asprintf("%2.1fk", Kilo)
-                                                        : QString::number(BandFreq[I]));
+        BandLabels[I] = ScaleCanvas.MakeText(Kilo >= 1.0 ? QString::asprintf("%2.1fk", Kilo)
+                                                         : QString::number(BandFreq[I]));
     }
     for (std::int32_t D = 0; D <= Range; D += 10)
-        DecibelLabels.push_back(BackCanvas.MakeText(QStringLiteral("-%1").arg(D)));
+        DecibelLabels.push_back(ScaleCanvas.MakeText(QStringLiteral("-%1").arg(D)));
     ClipText = GraphCanvas.MakeText(QStringLiteral("Clip"));
 }
 

@@ -75,7 +75,6 @@ protected:
     void PaintBarBitmaps();
     void DrawScale();
     void DrawBars();
-    void DrawBarLevel(std::int32_t Index, std::int32_t Value);
     void DrawPeaks();
     void DrawAverage();
     void DrawMeters();
@@ -107,7 +106,9 @@ protected:
     std::int32_t BarHeight = 0;
 
 private:
-    void AddSample(std::int32_t Sample);
+    // Folds up to Count stereo pairs into the current block, stopping where
+    // the block is full; returns the pairs taken.
+    std::uint32_t FillBlock(const unsigned char* Pairs, std::uint32_t Count);
     void PaintNow();
     std::int32_t BandValue(std::int32_t Index) const;
     std::int32_t LastBinOf(std::int32_t Index) const;
@@ -118,15 +119,29 @@ private:
     void BuildLabels();
     void RefreshStatusText();
     void RefreshZoomText();
+    void PaintScale();
+    std::int32_t LitTopOf(std::int32_t Value) const;
+    void ComposeBars();
 
     // Bands whose frequency lies above every bin of the transform: they
     // would otherwise sum bins that belong to other bands.
     std::array<bool, BandCount> BandAboveBins{};
 
+    // Labels and ticks, drawn once per size change and copied by DrawScale.
+    QImage ScaleBitmap;
+    TRasterCanvas ScaleCanvas{ScaleBitmap};
     TRasterCanvas BackCanvas{BackBuffer};
     TRasterCanvas GraphCanvas{GraphBitmap};
     TRasterCanvas LitCanvas{LitBar};
     TRasterCanvas UnlitCanvas{UnlitBar};
+    // All 62 columns side by side, lit and unlit, drawn once per size
+    // change; a paint copies row pieces of them.
+    QImage LitStrip;
+    QImage UnlitStrip;
+    TRasterCanvas LitStripCanvas{LitStrip};
+    TRasterCanvas UnlitStripCanvas{UnlitStrip};
+    std::array<std::int32_t, BandCount> LitTop{};
+    bool GraphInBackBuffer = false;
 
     std::array<TRasterCanvas::TText, BandCount> BandLabels;
     std::vector<TRasterCanvas::TText> DecibelLabels;

@@ -13,6 +13,7 @@ TRasterCanvas::TRasterCanvas(QImage& Target) : FImage(Target) {
 }
 
 TRasterCanvas::~TRasterCanvas() {
+    FBits = nullptr;
     if (FPainter.isActive())
         FPainter.end();
 }
@@ -28,6 +29,7 @@ QFont TRasterCanvas::SmallFont(int PointSize) {
 void TRasterCanvas::SetSize(int W, int H, QRgb Fill, bool KeepPicture) {
     if (FPainter.isActive())
         FPainter.end();
+    FBits = nullptr;
     QImage Old = std::move(FImage);
     FImage = QImage(std::max(0, W), std::max(0, H), QImage::Format_RGB32);
     if (!FImage.isNull())
@@ -35,6 +37,20 @@ void TRasterCanvas::SetSize(int W, int H, QRgb Fill, bool KeepPicture) {
     BeginPainting();
     if (KeepPicture && !Old.isNull())
         Draw(0, 0, Old);
+}
+
+bool TRasterCanvas::SetWindow(TRasterCanvas& Parent, int X, int Y, int W, int H) {
+    if (FPainter.isActive())
+        FPainter.end();
+    FBits = nullptr;
+    FImage = QImage();
+    if (Parent.FBits == nullptr || W <= 0 || H <= 0 || X < 0 || Y < 0 || X + W > Parent.Width() ||
+        Y + H > Parent.Height())
+        return false;
+    FImage = QImage(reinterpret_cast<uchar*>(Parent.Row(Y) + X), W, H, Parent.FStride,
+                    QImage::Format_RGB32);
+    BeginPainting();
+    return true;
 }
 
 void TRasterCanvas::SetFont(const QFont& Font) {
@@ -55,9 +71,15 @@ TRasterCanvas::TText TRasterCanvas::MakeText(const QString& Text) const {
 }
 
 void TRasterCanvas::FillRect(int X1, int Y1, int X2, int Y2, QRgb Color) {
-    if (!FPainter.isActive() || X2 <= X1 || Y2 <= Y1)
+    X1 = std::max(X1, 0);
+    Y1 = std::max(Y1, 0);
+    X2 = std::min(X2, Width());
+    Y2 = std::min(Y2, Height());
+    if (FBits == nullptr || X2 <= X1 || Y2 <= Y1)
         return;
-    FPainter.fillRect(QRect(X1, Y1, X2 - X1, Y2 - Y1), QColor(Color));
+    const QRgb Opaque = Color | 0xFF000000u;
+    for (int Y = Y1; Y < Y2; ++Y)
+        std::fill(Row(Y) + X1, Row(Y) + X2, Opaque);
 }
 
 void TRasterCanvas::MoveTo(int X, int Y) {
@@ -66,38 +88,31 @@ void TRasterCanvas::MoveTo(int X, int Y) {
 
 void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     const QPoint From = std::exchange(FPenPos, QPoint(X, Y));
-    if (!FPainter.isActive() || From == FPenPos)
+    if (FBits == nullptr || From == FPenPos)
         return;
     // QPainter's own thin lines leave out the first point instead of the last
-    // in some directions, so the line is laid down here as straight runs:
-    // one pixel per step along the longer axis, the end point left out.
+    // in some directions, so the line is stepped here: one pixel per step
+    // along the longer axis, the other axis rounded, the end point left out.
     const int Dx = X - From.x();
     const int Dy = Y - From.y();
-    const bool AlongX = std::abs(Dx) >= std::abs(Dy);
     const int Steps = std::max(std::abs(Dx), std::abs(Dy));
-    const int Major = AlongX ? Dx : Dy;
+    const bool AlongX = std::abs(Dx) >= std::abs(Dy);
+    const QPoint MajorStep = AlongX ? QPoint(Dx > 0 ? 1 : -1, 0) : QPoint(0, Dy > 0 ? 1 : -1);
     const int Minor = AlongX ? Dy : Dx;
-    const int MajorSign = Major > 0 ? 1 : -1;
-    const auto MinorOffset = [Minor, Steps](int Step) {
-        const int Magnitude = (2 * Step * std::abs(Minor) + Steps) / (2 * Steps);
-        return Minor < 0 ? -Magnitude : Magnitude;
-    };
-    int RunStart = 0;
-    for (int Step = 1; Step <= Steps; ++Step) {
-        if (Step < Steps && MinorOffset(Step) == MinorOffset(RunStart))
-            continue;
-        const int First = MajorSign * RunStart;
-        const int Last = MajorSign * (Step - 1);
-        const int Low = std::min(First, Last);
-        const int High = std::max(First, Last);
-        const int Across = MinorOffset(RunStart);
-        if (AlongX)
-            FillRect(From.x() + Low, From.y() + Across, From.x() + High + 1, From.y() + Across + 1,
-                     Color);
-        else
-            FillRect(From.x() + Across, From.y() + Low, From.x() + Across + 1, From.y() + High + 1,
-                     Color);
-        RunStart = Step;
+    const QPoint MinorStep = AlongX ? QPoint(0, Minor > 0 ? 1 : -1) : QPoint(Minor > 0 ? 1 : -1, 0);
+    // Error term of round(Step * |Minor| / Steps), kept in [0, 2 * Steps).
+    int Error = Steps;
+    const QRgb Opaque = Color | 0xFF000000u;
+    QPoint Point = From;
+    for (int Step = 0; Step < Steps; ++Step) {
+        if (Point.x() >= 0 && Point.x() < Width() && Point.y() >= 0 && Point.y() < Height())
+            Row(Point.y())[Point.x()] = Opaque;
+        Point += MajorStep;
+        Error += 2 * std::abs(Minor);
+        if (Error >= 2 * Steps) {
+            Error -= 2 * Steps;
+            Point += MinorStep;
+        }
     }
 }
 
@@ -121,22 +136,22 @@ void TRasterCanvas::TextOut(int X, int Y, const TText& Text, QRgb Color,
 }
 
 void TRasterCanvas::Draw(int X, int Y, const QImage& Source, int SrcX, int SrcY, int W, int H) {
-    if (SrcX < 0) {
-        X -= SrcX;
-        W += SrcX;
-        SrcX = 0;
-    }
-    if (SrcY < 0) {
-        Y -= SrcY;
-        H += SrcY;
-        SrcY = 0;
-    }
-    W = std::min(W, Source.width() - SrcX);
-    H = std::min(H, Source.height() - SrcY);
-    // QPainter reads an empty source rectangle as "all of the image".
-    if (!FPainter.isActive() || W <= 0 || H <= 0)
+    // Keep the part that lies inside both pictures.
+    const int Left = std::max({0, -X, -SrcX});
+    const int Top = std::max({0, -Y, -SrcY});
+    W = std::min({W, Source.width() - SrcX, Width() - X});
+    H = std::min({H, Source.height() - SrcY, Height() - Y});
+    if (FBits == nullptr || W <= Left || H <= Top)
         return;
-    FPainter.drawImage(QPoint(X, Y), Source, QRect(SrcX, SrcY, W, H));
+    if (Source.format() != QImage::Format_RGB32) {
+        FPainter.drawImage(QPoint(X + Left, Y + Top), Source,
+                           QRect(SrcX + Left, SrcY + Top, W - Left, H - Top));
+        return;
+    }
+    for (int Line = Top; Line < H; ++Line) {
+        const auto* From = reinterpret_cast<const QRgb*>(Source.constScanLine(SrcY + Line));
+        std::copy(From + SrcX + Left, From + SrcX + W, Row(Y + Line) + X + Left);
+    }
 }
 
 void TRasterCanvas::Draw(int X, int Y, const QImage& Source) {
@@ -153,9 +168,18 @@ const QPen& TRasterCanvas::PenFor(QRgb Color) {
     return FPens.emplace_back(QColor::fromRgba(Opaque), 0, Qt::SolidLine, Qt::FlatCap);
 }
 
+QRgb* TRasterCanvas::Row(int Y) {
+    return reinterpret_cast<QRgb*>(FBits + static_cast<std::ptrdiff_t>(Y) * FStride);
+}
+
 void TRasterCanvas::BeginPainting() {
+    FBits = nullptr;
     if (FImage.isNull())
         return;
+    // Solid fills and copies write the rows themselves; the painter, which
+    // draws the text, works on the same rows.
+    FBits = FImage.bits();
+    FStride = FImage.bytesPerLine();
     FPainter.begin(&FImage);
     FPainter.setRenderHint(QPainter::Antialiasing, false);
     FPainter.setRenderHint(QPainter::TextAntialiasing, false);

@@ -45,26 +45,31 @@ TEST_F(SpectrumRendering, BarAreaFollowsTheClientWidth) {
     struct TCase {
         int Width, BarWidth;
     };
-    for (const TCase Case :
-         {TCase{600, 9}, TCase{799, 12}, TCase{800, 12}, TCase{1024, 16}, TCase{90, 0}}) {
+    // At 773 the bar area reaches one column past the control.
+    for (const TCase Case : {TCase{600, 9}, TCase{773, 12}, TCase{799, 12}, TCase{800, 12},
+                             TCase{1024, 16}, TCase{90, 0}}) {
         TSpectrumProbe Display;
         ShowOffScreen(Display, Case.Width, 200);
+        Display.Band(61).Level = 24;
         Display.Paint();
         SCOPED_TRACE(Case.Width);
         EXPECT_EQ(Display.Margin, 30);
         EXPECT_EQ(Display.BarWidth, Case.BarWidth);
         EXPECT_EQ(Display.GraphBottom, 140);
         EXPECT_EQ(Display.BarHeight, 140);
+        const QImage& Back = Display.BackBuffer;
         const int Right = 30 + Bands * Case.BarWidth; // first column past the bars
-        EXPECT_EQ(Display.BackBuffer.pixel(29, 20), Display.BackColor);
-        EXPECT_EQ(Display.BackBuffer.pixel(Right, 20), Display.BackColor);
-        if (Case.BarWidth > 0) {
-            EXPECT_EQ(Display.BackBuffer.pixel(30, 20), UnlitFill);
-            EXPECT_EQ(Display.BackBuffer.pixel(Right - 1, 20), UnlitFill);
-            EXPECT_EQ(Display.BackBuffer.pixel(30, 9), Display.BackColor);
-            EXPECT_EQ(Display.BackBuffer.pixel(30, 149), UnlitFill);
-            EXPECT_EQ(Display.BackBuffer.pixel(30, 150), Display.BackColor);
-        }
+        EXPECT_EQ(Back.pixel(29, 20), Display.BackColor);
+        if (Right < Case.Width)
+            EXPECT_EQ(Back.pixel(Right, 20), Display.BackColor);
+        if (Case.BarWidth == 0)
+            continue;
+        EXPECT_EQ(Back.pixel(30, 20), UnlitFill);
+        EXPECT_EQ(Back.pixel(Right - 2, 20), Display.UnlitBar.pixel(Case.BarWidth - 2, 10));
+        EXPECT_EQ(Back.pixel(Right - 3, 149), Display.LitBar.pixel(Case.BarWidth - 3, 139));
+        EXPECT_EQ(Back.pixel(30, 9), Display.BackColor);
+        EXPECT_EQ(Back.pixel(30, 149), UnlitFill);
+        EXPECT_EQ(Back.pixel(30, 150), Display.BackColor);
     }
 }
 

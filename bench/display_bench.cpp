@@ -1,0 +1,309 @@
+// Speed of the two displays against floors measured in the same run:
+// - ProcessBuffer (44100 Hz, transform 4096) against the same work done with
+//   FFTW's real transform and the same band sums (target: ratio <= 1.5);
+// - one Paint of the spectrum display against filling and copying one image
+//   of the same size (target: ratio <= 3);
+// - AddColumn of the strip against writing one column and one marker.
+
+#include "display/QuorScope.h"
+#include "display/QuorSpectrumDisplay.h"
+#include "dsp/dspWindow.h"
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vireon;
+
+constexpr int SampleRate = 44100;
+constexpr int FFTSize = 4096;
+constexpr int FramesPerBuffer = SampleRate / 20; // 50 ms
+constexpr int BufferCount = 16;
+
+class TBenchSpectrum : public TQuorSpectrumDisplay {
+public:
+    using TQuorSpectrumDisplay::BackBuffer;
+    using TQuorSpectrumDisplay::ClipCount;
+    using TQuorSpectrumDisplay::Paint;
+};
+
+class TBenchScope : public TQuorScope {
+public:
+    using TQuorScope::BackBuffer;
+};
+
+// Lets a hidden widget take its size, as it would when first shown.
+void TakeSize(QWidget& Widget, int Width, int Height) {
+    Widget.setAttribute(Qt::WA_DontShowOnScreen);
+    Widget.resize(Width, Height);
+    Widget.show();
+    Widget.hide();
+}
+
+// Noise with a few tones, as 50 ms buffers of 16-bit stereo.
+const std::vector<std::vector<std::int16_t>>& Recording() {
+    static const std::vector<std::vector<std::int16_t>> Buffers = [] {
+        std::mt19937 Random(7);
+        std::normal_distribution<double> Noise(0.0, 2000.0);
+        std::vector<std::vector<std::int16_t>> Result(BufferCount);
+        long Frame = 0;
+        for (auto& Buffer : Result) {
+            Buffer.resize(2 * FramesPerBuffer);
+            for (int I = 0; I < FramesPerBuffer; ++I, ++Frame) {
+                const double T = static_cast<double>(Frame) / SampleRate;
+                const double Value = Noise(Random) + 8000 * std::sin(2 * M_PI * 440 * T) +
+                                     3000 * std::sin(2 * M_PI * 5200 * T);
+                Buffer[2 * I] = static_cast<std::int16_t>(std::lround(Value));
+                Buffer[2 * I + 1] = static_cast<std::int16_t>(std::lround(-0.5 * Value));
+            }
+        }
+        return Result;
+    }();
+    return Buffers;
+}
+
+void StartCapture(TQuorSpectrumDisplay& Display) {
+    Display.SampleRate = SampleRate;
+    Display.SetBits(16);
+    Display.FFT->SetBufferSize(FFTSize);
+    Display.FFT->SetWindow(TdspWindow::fwHamming);
+    Display.BufferSize = Display.FFT->BufferSize();
+    Display.Recalculate();
+}
+
+void BM_ProcessBuffer(benchmark::State& State) {
+    TBenchSpectrum Display; // hidden: processing only, as in the reference
+    StartCapture(Display);
+    const auto& Buffers = Recording();
+    std::size_t Next = 0;
+    for (auto _ : State) {
+        const auto& Buffer = Buffers[Next++ % Buffers.size()];
+        Display.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Buffer.size() * 2));
+    }
+    State.SetItemsProcessed(State.iterations() * FramesPerBuffer);
+}
+BENCHMARK(BM_ProcessBuffer);
+
+// The same per-buffer work with FFTW: fold to mono, window, real transform,
+// amplitudes, the display's band sums and decibel conversion.
+class TReferencePipeline {
+public:
+    TReferencePipeline()
+        : FInput(fftwf_alloc_real(FFTSize)), FOutput(fftwf_alloc_complex(FFTSize / 2 + 1)),
+          FPlan(fftwf_plan_dft_r2c_1d(FFTSize, FInput, FOutput, FFTW_MEASURE)), FWindow(FFTSize),
+          FMagnitudes(FFTSize / 2), FLevels(TQuorSpectrumDisplay::BandCount) {
+        FillWindow(TdspWindow::fwHamming, FWindow.data(), FFTSize);
+        TQuorSpectrumDisplay Display;
+        StartCapture(Display);
+        TQuorValues Bands;
+        Display.GetBands(Bands);
+        for (const TQuorValue& Band : *Bands)
+            FStartBins.push_back(Band.StartBin);
+    }
+    ~TReferencePipeline() {
+        fftwf_destroy_plan(FPlan);
+        fftwf_free(FOutput);
+        fftwf_free(FInput);
+    }
+
+    void Process(const std::vector<std::int16_t>& Buffer) {
+        for (std::size_t I = 0; I + 1 < Buffer.size(); I += 2) {
+            FSamples[FWritePos] = static_cast<float>((Buffer[I] + Buffer[I + 1]) / 2);
+            if (++FWritePos == FFTSize) {
+                FWritePos = 0;
+                ProcessBlock();
+            }
+        }
+    }
+
+    float Level(int Band) const { return FLevels[Band]; }
+
+private:
+    void ProcessBlock() {
+        for (int I = 0; I < FFTSize; ++I)
+            FInput[I] = FSamples[I] * FWindow[I];
+        fftwf_execute(FPlan);
+        const float Scale = 2.0f / FFTSize;
+        for (int K = 0; K < FFTSize / 2; ++K)
+            FMagnitudes[K] =
+                static_cast<float>(std::sqrt(static_cast<double>(FOutput[K][0]) * FOutput[K][0] +
+                                             static_cast<double>(FOutput[K][1]) * FOutput[K][1]) *
+                                   Scale);
+        const int Count = static_cast<int>(FStartBins.size());
+        for (int Band = 0; Band < Count; ++Band) {
+            const int Last = Band + 1 < Count ? FStartBins[Band + 1] : FFTSize / 2 - 1;
+            long double Sum = 0.0L;
+            for (int K = FStartBins[Band]; K <= Last; ++K)
+                Sum += FMagnitudes[K];
+            const long double Decibels = Sum > 0 ? 20.0L * std::log10(Sum / 32768.0L) + 48 : 0;
+            FLevels[Band] = std::max(FLevels[Band],
+                                     static_cast<float>(std::min(48.0L, std::nearbyint(Decibels))));
+        }
+    }
+
+    float* FInput;
+    fftwf_complex* FOutput;
+    fftwf_plan FPlan;
+    std::vector<float> FWindow;
+    std::vector<float> FMagnitudes;
+    std::vector<float> FLevels;
+    std::vector<std::int32_t> FStartBins;
+    std::vector<float> FSamples = std::vector<float>(FFTSize);
+    int FWritePos = 0;
+};
+
+void BM_ProcessBufferFFTW(benchmark::State& State) {
+    TReferencePipeline Pipeline;
+    const auto& Buffers = Recording();
+    std::size_t Next = 0;
+    for (auto _ : State)
+        Pipeline.Process(Buffers[Next++ % Buffers.size()]);
+    benchmark::DoNotOptimize(Pipeline.Level(30));
+    State.SetItemsProcessed(State.iterations() * FramesPerBuffer);
+}
+BENCHMARK(BM_ProcessBufferFFTW);
+
+// One paint: compose the back buffer, then the one copy a screen receives.
+void BM_Paint(benchmark::State& State) {
+    const int Width = static_cast<int>(State.range(0));
+    const int Height = static_cast<int>(State.range(1));
+    TBenchSpectrum Display;
+    StartCapture(Display);
+    Display.ShowPeaks = Display.ShowAverage = true;
+    Display.FadeFactor = 0.9f;
+    Display.Gain = 1.5;
+    TakeSize(Display, Width, Height);
+    for (const auto& Buffer : Recording())
+        Display.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Buffer.size() * 2));
+    Display.ClipCount = 5;
+
+    QImage Screen(Width, Height, QImage::Format_RGB32);
+    QPainter ScreenPainter(&Screen);
+    for (auto _ : State) {
+        Display.Paint();
+        ScreenPainter.drawImage(QPoint(0, 0), Display.BackBuffer);
+    }
+}
+BENCHMARK(BM_Paint)->Args({803, 292})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+
+// The least any paint can do: fill an image, copy it to the screen.
+void BM_FillAndCopy(benchmark::State& State) {
+    const int Width = static_cast<int>(State.range(0));
+    const int Height = static_cast<int>(State.range(1));
+    QImage Picture(Width, Height, QImage::Format_RGB32);
+    QImage Screen(Width, Height, QImage::Format_RGB32);
+    QPainter PicturePainter(&Picture);
+    QPainter ScreenPainter(&Screen);
+    const QColor Background(10, 10, 20);
+    for (auto _ : State) {
+        PicturePainter.fillRect(QRect(0, 0, Width, Height), Background);
+        ScreenPainter.drawImage(QPoint(0, 0), Picture);
+    }
+}
+BENCHMARK(BM_FillAndCopy)->Args({803, 292})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+
+TQuorValues BenchBands() {
+    auto Bands = std::make_shared<std::vector<TQuorValue>>(TQuorSpectrumDisplay::BandCount);
+    for (std::size_t I = 0; I < Bands->size(); ++I)
+        (*Bands)[I].Average = static_cast<float>((I * 7) % 49);
+    return Bands;
+}
+
+void BM_AddColumn(benchmark::State& State) {
+    TBenchScope Scope;
+    TakeSize(Scope, 954, 76);
+    const TQuorValues Bands = BenchBands();
+    for (auto _ : State)
+        Scope.AddColumn(Bands);
+}
+BENCHMARK(BM_AddColumn);
+
+// The floor of a column: 76 pixels written straight into the image, plus
+// the marker column.
+void BM_WriteColumn(benchmark::State& State) {
+    QImage Picture(954, 76, QImage::Format_RGB32);
+    Picture.fill(Qt::black);
+    const TQuorValues Bands = BenchBands();
+    int X = 0;
+    for (auto _ : State) {
+        for (int Y = 0; Y < Picture.height(); ++Y) {
+            auto* Line = reinterpret_cast<QRgb*>(Picture.scanLine(Y));
+            Line[X] = qRgb(static_cast<int>((*Bands)[Y * 62 / 76].Average) * 5, 10, 10);
+            Line[(X + 1) % Picture.width()] = qRgb(255, 255, 255);
+        }
+        X = (X + 1) % Picture.width();
+    }
+    benchmark::DoNotOptimize(Picture.constBits());
+}
+BENCHMARK(BM_WriteColumn);
+
+// Keeps each run's time so the ratios can be printed at the end.
+class TRatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& Runs) override {
+        ConsoleReporter::ReportRuns(Runs);
+        for (const Run& R : Runs)
+            if (R.run_type == Run::RT_Iteration)
+                Times[R.benchmark_name()] = R.GetAdjustedRealTime() * TimeUnitSeconds(R.time_unit);
+    }
+
+    void PrintRatio(const char* Label, const std::string& Name, const std::string& Reference,
+                    const char* Target) const {
+        const auto Measured = Times.find(Name);
+        const auto Floor = Times.find(Reference);
+        if (Measured == Times.end() || Floor == Times.end() || Floor->second <= 0)
+            return;
+        std::printf("%-34s %8.2f  (%.1f us vs %.1f us)%s\n", Label,
+                    Measured->second / Floor->second, Measured->second * 1e6, Floor->second * 1e6,
+                    Target);
+    }
+
+private:
+    static double TimeUnitSeconds(benchmark::TimeUnit Unit) {
+        switch (Unit) {
+        case benchmark::kNanosecond:
+            return 1e-9;
+        case benchmark::kMicrosecond:
+            return 1e-6;
+        case benchmark::kMillisecond:
+            return 1e-3;
+        default:
+            return 1.0;
+        }
+    }
+
+    std::map<std::string, double> Times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    TRatioReporter Reporter;
+    benchmark::RunSpecifiedBenchmarks(&Reporter);
+    std::printf("\nratio                              measured / reference\n");
+    Reporter.PrintRatio("ProcessBuffer vs FFTW", "BM_ProcessBuffer", "BM_ProcessBufferFFTW",
+                        "   target <= 1.5");
+    Reporter.PrintRatio("Paint 803x292 vs fill+copy", "BM_Paint/803/292", "BM_FillAndCopy/803/292",
+                        "   target <= 3");
+    Reporter.PrintRatio("Paint 1920x1080 vs fill+copy", "BM_Paint/1920/1080",
+                        "BM_FillAndCopy/1920/1080", "   target <= 3");
+    Reporter.PrintRatio("AddColumn 954x76 vs pixel writes", "BM_AddColumn", "BM_WriteColumn", "");
+    benchmark::Shutdown();
+    return 0;
+}
