@@ -252,11 +252,17 @@ BENCHMARK(BM_WriteColumn);
 // Keeps each run's time so the ratios can be printed at the end.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
+    // CPU time, the median when repetitions were asked for: the machine is
+    // shared and wall time is noisy.
     void ReportRuns(const std::vector<Run>& Runs) override {
         ConsoleReporter::ReportRuns(Runs);
-        for (const Run& R : Runs)
-            if (R.run_type == Run::RT_Iteration)
-                Times[R.benchmark_name()] = R.GetAdjustedRealTime() * TimeUnitSeconds(R.time_unit);
+        for (const Run& R : Runs) {
+            const double Seconds = R.GetAdjustedCPUTime() * TimeUnitSeconds(R.time_unit);
+            if (R.run_type == Run::RT_Aggregate && R.aggregate_name == "median")
+                Medians[R.run_name.str()] = Seconds;
+            else if (R.run_type == Run::RT_Iteration)
+                Times[R.run_name.str()] = Seconds;
+        }
     }
 
     void PrintRatio(const char* Label, const std::string& Name, const std::string& Reference,
@@ -271,6 +277,13 @@ public:
     }
 
 private:
+    double TimeOf(const std::string& Name) const {
+        if (const auto Median = Medians.find(Name); Median != Medians.end())
+            return Median->second;
+        const auto Single = Times.find(Name);
+        return Single != Times.end() ? Single->second : 0.0;
+    }
+
     static double TimeUnitSeconds(benchmark::TimeUnit Unit) {
         switch (Unit) {
         case benchmark::kNanosecond:
@@ -285,6 +298,7 @@ private:
     }
 
     std::map<std::string, double> Times;
+    std::map<std::string, double> Medians;
 };
 
 } // namespace

@@ -405,15 +405,23 @@ std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
 // down. Row by row, neighbouring bars in the same state are one copy from
 // the strip of all lit or all unlit columns.
 void TQuorSpectrumDisplay::ComposeBars() {
+    const std::int32_t RowWidth = BandCount * BarWidth;
+    if (RowWidth == 0 || GraphCanvas.Width() < RowWidth || LitStrip.width() < RowWidth ||
+        UnlitStrip.width() < RowWidth)
+        return;
     for (std::int32_t Y = 0; Y < BarHeight; ++Y) {
+        QRgb* Target = GraphCanvas.ScanLine(Y);
+        const auto* Lit = reinterpret_cast<const QRgb*>(LitStrip.constScanLine(Y));
+        const auto* Unlit = reinterpret_cast<const QRgb*>(UnlitStrip.constScanLine(Y));
         std::int32_t First = 0;
         while (First < BandCount) {
-            const bool Lit = Y >= LitTop[First];
+            const bool IsLit = Y >= LitTop[First];
             std::int32_t End = First + 1;
-            while (End < BandCount && (Y >= LitTop[End]) == Lit)
+            while (End < BandCount && (Y >= LitTop[End]) == IsLit)
                 ++End;
-            GraphCanvas.Draw(First * BarWidth, Y, Lit ? LitStrip : UnlitStrip, First * BarWidth, Y,
-                             (End - First) * BarWidth, 1);
+            const QRgb* Source = IsLit ? Lit : Unlit;
+            std::copy(Source + First * BarWidth, Source + End * BarWidth,
+                      Target + First * BarWidth);
             First = End;
         }
     }

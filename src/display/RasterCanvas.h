@@ -46,6 +46,9 @@ public:
     // Returns false, leaving an empty picture, when the rectangle does not
     // lie wholly inside Parent.
     bool SetWindow(TRasterCanvas& Parent, int X, int Y, int W, int H);
+    // Pixels of row Y for composing whole rows; the caller stays inside
+    // 0 .. Width() - 1. Null for a row outside the picture.
+    QRgb* ScanLine(int Y) { return FBits != nullptr && Y >= 0 && Y < Height() ? Row(Y) : nullptr; }
     int Width() const { return FImage.width(); }
     int Height() const { return FImage.height(); }
     void SetFont(const QFont& Font);
