@@ -2,6 +2,10 @@
 
 #include "app/ErrorBox.h"
 #include "app/SettingsKey.h"
+#include "app/dialogs/AboutForm.h"
+#include "app/dialogs/ProductInfo.h"
+#include "app/dialogs/SampleSetup.h"
+#include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
@@ -70,6 +74,19 @@ void ConnectHandler(TForm1* Form, Control* Sender, Signal ChangeSignal,
     });
 }
 
+// The settings dialog's FFT size; text that is no whole number is refused
+// before anything is stopped or changed.
+std::int32_t FFTSizeFromText(const QString& Text) {
+    bool IsNumber = false;
+    const int Size = Text.trimmed().toInt(&IsNumber);
+    if (!IsNumber)
+        throw std::runtime_error(QStringLiteral("'%1' is not a valid FFT size. Enter a whole "
+                                                "number of samples, such as 4096.")
+                                     .arg(Text)
+                                     .toStdString());
+    return Size;
+}
+
 void FillPanel(QWidget* Panel, QWidget* Content) {
     auto* Layout = new QVBoxLayout(Panel);
     Layout->setContentsMargins(0, 0, 0, 0);
@@ -93,6 +110,7 @@ TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
     LogoImage->setPixmap(QPixmap::fromImage(LogoPicture()));
     CreateRecorder();
     ConnectHandlers();
+    ConnectMenu();
     Form1 = this;
     FormCreate(this);
 }
@@ -127,6 +145,16 @@ void TForm1::ConnectHandlers() {
     ConnectHandler(this, sbGain, &QScrollBar::valueChanged, &TForm1::sbGainChange);
     ConnectHandler(this, tbPeakHoldSpeed, &QSlider::valueChanged, &TForm1::tbPeakHoldSpeedChan);
     ConnectHandler(this, sFadeRate, &QSlider::valueChanged, &TForm1::sFadeRateChange);
+}
+
+void TForm1::ConnectMenu() {
+    WebPage1->setText(QString::fromLatin1(ProductWebAddress));
+    ConnectHandler(this, Open1, &QAction::triggered, &TForm1::Open1Click);
+    ConnectHandler(this, Settings2, &QAction::triggered, &TForm1::Settings2Click);
+    ConnectHandler(this, SelectRecordLine1, &QAction::triggered, &TForm1::SelectRecordLine1Click);
+    ConnectHandler(this, About2, &QAction::triggered, &TForm1::About2Click);
+    ConnectHandler(this, WebPage1, &QAction::triggered, &TForm1::WebPage1Click);
+    ConnectHandler(this, ReadManual1, &QAction::triggered, &TForm1::ReadManual1Click);
 }
 
 void TForm1::FormCreate(QObject*) {
@@ -204,6 +232,82 @@ void TForm1::StopCapture() {
     Rec->WaitUntilClosed();
     Running = false;
     btnStart->setText(QStringLiteral("Start"));
+}
+
+void TForm1::Open1Click(QObject*) {
+    close();
+}
+
+void TForm1::Settings2Click(QObject*) {
+    TfrmSampleSetup Dialog(this);
+    FillSettingsDialog(Dialog);
+    if (Dialog.exec() != QDialog::Accepted)
+        return;
+    const std::int32_t NewFFTSize = FFTSizeFromText(Dialog.cbFFTSize->currentText());
+    const bool WasRunning = Running;
+    Rec->SetActive(false);
+    if (WasRunning)
+        Rec->WaitUntilClosed();
+    Running = false;
+    btnStart->setText(QStringLiteral("Start"));
+    ApplyCaptureSettings(Dialog, NewFFTSize);
+    if (WasRunning)
+        RestartCapture();
+}
+
+void TForm1::FillSettingsDialog(TfrmSampleSetup& Dialog) {
+    Dialog.SampleRates->clear();
+    // While capture runs only the window kind can change.
+    Dialog.EnableCaptureChoices(!Running);
+    Dialog.ListDevices(DeviceNames, Rec->GetNumDevs());
+    Dialog.SelectDevice(Rec->DeviceID());
+    Dialog.FillSampleRates();
+    Dialog.SelectFormat(Rec->PCMFormat());
+    Dialog.ShowFFTSize(FFTSize);
+    Dialog.CheckWindowButton(CurrentWindow);
+}
+
+void TForm1::ApplyCaptureSettings(const TfrmSampleSetup& Dialog, std::int32_t NewFFTSize) {
+    FFTSize = NewFFTSize;
+    CurrentWindow = Dialog.GetSelectedWindow();
+    // No format selected becomes 255, which no device opens: the next Start
+    // reports it.
+    Rec->SetPCMFormat(static_cast<TPCMFormat>(static_cast<std::uint8_t>(Dialog.SelectedFormat())));
+    ApplyAnalysisSettings();
+    ShowWindowName();
+}
+
+void TForm1::RestartCapture() {
+    // A refusal is reported with the recorder's own error; capture then stays
+    // stopped and the button says so.
+    try {
+        Rec->SetActive(true);
+        Rec->WaitUntilOpened();
+    } catch (...) {
+        Rec->SetActive(false);
+        throw;
+    }
+    if (!Rec->Active())
+        throw std::runtime_error("The recording device did not open again.");
+    Running = true;
+    btnStart->setText(QStringLiteral("Stop"));
+}
+
+void TForm1::SelectRecordLine1Click(QObject*) {
+    OpenRecordingControl();
+}
+
+void TForm1::About2Click(QObject*) {
+    TAboutFrm Box(this);
+    Box.exec();
+}
+
+void TForm1::WebPage1Click(QObject*) {
+    OpenProductWebPage();
+}
+
+void TForm1::ReadManual1Click(QObject*) {
+    OpenManual();
 }
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {

@@ -15,6 +15,7 @@ namespace vireon {
 class TLiveAudioRecorder;
 class TQuorScope;
 class TQuorSpectrumDisplay;
+class TfrmSampleSetup;
 
 // The main window: owns the recorder, creates the spectrum display and the
 // spectrogram strip, carries every recorded buffer to both, and keeps the
@@ -59,6 +60,14 @@ public:
     void tbPeakHoldSpeedChan(QObject* Sender);
     void sFadeRateChange(QObject* Sender);
 
+    // The main menu.
+    void Open1Click(QObject* Sender);
+    void Settings2Click(QObject* Sender);
+    void SelectRecordLine1Click(QObject* Sender);
+    void About2Click(QObject* Sender);
+    void WebPage1Click(QObject* Sender);
+    void ReadManual1Click(QObject* Sender);
+
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
@@ -66,10 +75,14 @@ protected:
 private:
     void CreateRecorder();
     void ConnectHandlers();
+    void ConnectMenu();
     void ListDevices();
     void CreateDisplays();
     void StartCapture();
     void StopCapture();
+    void FillSettingsDialog(TfrmSampleSetup& Dialog);
+    void ApplyCaptureSettings(const TfrmSampleSetup& Dialog, std::int32_t NewFFTSize);
+    void RestartCapture();
     void CentreOnScreen();
 
     bool FClosed = false;

@@ -42,4 +42,19 @@ bool DialogFixture::PumpUntil(const std::function<bool()>& Done) {
     return true;
 }
 
+void DialogFixture::StartCapture() {
+    Form->btnStart->click();
+    ASSERT_TRUE(Form->Running);
+    ASSERT_TRUE(PumpUntil([this] { return RecordingRuns(); }));
+}
+
+void DialogFixture::PickDevice(TfrmSampleSetup& Dialog, int Index) {
+    Dialog.cbDevices->setCurrentIndex(Index);
+    emit Dialog.cbDevices->activated(Index);
+}
+
+bool DialogFixture::RecordingRuns() const {
+    return Driver->IsStarted() && Driver->QueuedCount() == 5;
+}
+
 } // namespace vireon::test

@@ -2,10 +2,14 @@
 
 #include "RecordingLauncher.h"
 #include "app/Unit1.h"
+#include "app/dialogs/SampleSetup.h"
 #include "support/ScriptedWaveInDriver.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +34,33 @@ protected:
 
     // Pumps the event loop until Done holds or about two seconds have passed.
     static bool PumpUntil(const std::function<bool()>& Done);
+    // Presses Start and waits until the scripted device records.
+    void StartCapture();
+    bool RecordingRuns() const;
+
+    // What QComboBox does when the user picks a device from its list.
+    static void PickDevice(TfrmSampleSetup& Dialog, int Index);
+
+    // Triggers Item and, once its modal dialog of type Dialog is up, lets Act
+    // work on it and close it (it is cancelled if Act leaves it open). False
+    // when no such dialog appeared.
+    template <typename Dialog>
+    static bool WithModal(QAction* Item, const std::function<void(Dialog&)>& Act) {
+        bool Appeared = false;
+        // Cancels the check if the item never opens a modal loop.
+        QObject Guard;
+        QTimer::singleShot(0, &Guard, [&] {
+            auto* Shown = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (!Shown)
+                return;
+            Appeared = true;
+            Act(*Shown);
+            if (Shown->isVisible())
+                Shown->reject();
+        });
+        Item->trigger();
+        return Appeared;
+    }
 
     QTemporaryDir SettingsDir;
     std::shared_ptr<TScriptedWaveInDriver> Driver;

@@ -24,12 +24,6 @@ protected:
         return *Dialog;
     }
 
-    // What QComboBox does when the user picks an entry from its list.
-    static void Pick(TfrmSampleSetup& Dialog, int Index) {
-        Dialog.cbDevices->setCurrentIndex(Index);
-        emit Dialog.cbDevices->activated(Index);
-    }
-
     static QStringList FormatTexts(const TfrmSampleSetup& Dialog) {
         QStringList Texts;
         for (int Row = 0; Row < Dialog.SampleRates->count(); ++Row)
@@ -91,7 +85,7 @@ TEST_F(SampleSetup, PickingADeviceSetsItAtOnceAndOffersItsFormats) {
     TfrmSampleSetup& Setup = OpenDialog();
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Index);
-        Pick(Setup, Case.Index);
+        PickDevice(Setup, Case.Index);
         EXPECT_EQ(Form->Rec->DeviceID(), Case.Device);
         EXPECT_EQ(FormatTexts(Setup), Case.Formats);
         EXPECT_EQ(Setup.SelectedFormat(), Case.Selected);

@@ -1,0 +1,176 @@
+#include "DialogFixture.h"
+
+#include "capture/WaveRecorders.h"
+#include "display/QuorSpectrumDisplay.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+namespace vireon::test {
+namespace {
+
+using SettingsCommand = DialogFixture;
+
+const char* const FailedStartMessage = "The device that you have selected in settings, does not "
+                                       "support the requirements for proper sampling.";
+
+void TypeFFTSize(TfrmSampleSetup& Dialog, const QString& Text) {
+    Dialog.cbFFTSize->lineEdit()->clear();
+    QTest::keyClicks(Dialog.cbFFTSize->lineEdit(), Text);
+}
+
+TEST_F(SettingsCommand, OpensStoppedWithTheMainWindowsChoices) {
+    ASSERT_EQ(Form->Rec->DeviceID(), DefaultDevice);
+    const bool Appeared =
+        WithModal<TfrmSampleSetup>(Form->Settings2, [this](TfrmSampleSetup& Dialog) {
+            EXPECT_EQ(Dialog.cbDevices->currentText(), "Default Recording System");
+            for (QWidget* Choice :
+                 {static_cast<QWidget*>(Dialog.cbDevices), static_cast<QWidget*>(Dialog.cbFFTSize),
+                  static_cast<QWidget*>(Dialog.SampleRates)})
+                EXPECT_TRUE(Choice->isEnabled());
+            EXPECT_EQ(Dialog.SampleRates->count(), 2);
+            EXPECT_EQ(Dialog.SelectedFormat(), static_cast<int>(TPCMFormat::Stereo16bit44100Hz));
+            EXPECT_EQ(Dialog.cbFFTSize->currentText(), "4096");
+            EXPECT_TRUE(Dialog.rbBlackman->isChecked());
+            EXPECT_EQ(Dialog.parentWidget(), Form.get());
+            Dialog.sButton2->click();
+        });
+    EXPECT_TRUE(Appeared);
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+TEST_F(SettingsCommand, WindowChosenWhileRunningRestartsCaptureWithIt) {
+    StartCapture();
+    const bool Appeared = WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        EXPECT_FALSE(Dialog.cbDevices->isEnabled());
+        EXPECT_FALSE(Dialog.cbFFTSize->isEnabled());
+        EXPECT_FALSE(Dialog.SampleRates->isEnabled());
+        Dialog.rbWelch->click();
+        Dialog.btnOk->click();
+    });
+    ASSERT_TRUE(Appeared);
+    EXPECT_EQ(Driver->CallCount(TScriptedCall::Close), 1u);
+    EXPECT_EQ(Driver->CallCount(TScriptedCall::Open), 2u);
+    EXPECT_EQ(Form->CurrentWindow, TdspWindow::fwWelch);
+    EXPECT_EQ(Form->SpectrumDisplay->FFT->Window(), TdspWindow::fwWelch);
+    EXPECT_EQ(Form->comboWindow->currentText(), "Welch");
+    EXPECT_TRUE(Form->Running);
+    EXPECT_EQ(Form->btnStart->text(), "Stop");
+    EXPECT_TRUE(PumpUntil([this] { return RecordingRuns(); }));
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+TEST_F(SettingsCommand, CancelKeepsTheDevicePickedAndNothingElse) {
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        PickDevice(Dialog, OldMic);
+        TypeFFTSize(Dialog, "2048");
+        Dialog.rbWelch->click();
+        Dialog.sButton2->click();
+    });
+    EXPECT_EQ(Form->Rec->DeviceID(), OldMic);
+    EXPECT_EQ(Form->FFTSize, 4096);
+    EXPECT_EQ(Form->CurrentWindow, TdspWindow::fwBlackman);
+    EXPECT_EQ(Form->Rec->PCMFormat(), TPCMFormat::Stereo16bit44100Hz);
+    EXPECT_EQ(Driver->CallCount(TScriptedCall::Open), 0u);
+
+    // The next opening shows the device that stayed.
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        EXPECT_EQ(Dialog.cbDevices->currentText(), "Old Mic");
+    });
+}
+
+TEST_F(SettingsCommand, FFTSizeIsKeptAsTypedAndTheFFTRoundsIt) {
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        TypeFFTSize(Dialog, "1000");
+        Dialog.btnOk->click();
+    });
+    EXPECT_EQ(Form->FFTSize, 1000);
+    EXPECT_EQ(Form->SpectrumDisplay->FFT->BufferSize(), 512);
+    EXPECT_EQ(Form->SpectrumDisplay->BufferSize, 512);
+    StartCapture();
+    EXPECT_EQ(Form->SpectrumDisplay->BufferSize, 512);
+}
+
+TEST_F(SettingsCommand, ChosenFormatReachesTheRecorderAndTheDisplay) {
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        PickDevice(Dialog, StudioLine);
+        Dialog.SampleRates->setCurrentRow(1);
+        Dialog.btnOk->click();
+    });
+    EXPECT_EQ(Form->Rec->DeviceID(), StudioLine);
+    EXPECT_EQ(Form->Rec->PCMFormat(), TPCMFormat::Stereo16bit48000Hz);
+    EXPECT_EQ(Form->SpectrumDisplay->SampleRate, 48000);
+    StartCapture();
+    ASSERT_TRUE(Driver->OpenFormat().has_value());
+    EXPECT_EQ(Driver->OpenFormat()->nSamplesPerSec, 48000u);
+}
+
+TEST_F(SettingsCommand, NoFormatOfferedLeavesAFormatNoDeviceOpens) {
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        PickDevice(Dialog, MonoMic);
+        EXPECT_EQ(Dialog.SelectedFormat(), -1);
+        Dialog.btnOk->click();
+    });
+    EXPECT_EQ(static_cast<int>(Form->Rec->PCMFormat()), 255);
+    Form->btnStart->click();
+    EXPECT_FALSE(Form->Running);
+    EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStartMessage});
+}
+
+TEST_F(SettingsCommand, SizeThatIsNoNumberIsRefusedBeforeAnythingChanges) {
+    for (const bool Running : {false, true}) {
+        SCOPED_TRACE(Running);
+        ErrorBoxTexts.clear();
+        Driver->ClearCalls();
+        if (Running)
+            StartCapture();
+        WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+            // While capture runs the box is disabled; its text still counts.
+            TypeFFTSize(Dialog, "12ab");
+            if (!Dialog.cbFFTSize->isEnabled())
+                Dialog.cbFFTSize->setEditText("12ab");
+            Dialog.rbWelch->click();
+            Dialog.btnOk->click();
+        });
+        ASSERT_EQ(ErrorBoxTexts.size(), 1);
+        EXPECT_TRUE(ErrorBoxTexts[0].contains("'12ab' is not a valid FFT size"))
+            << ErrorBoxTexts[0].toStdString();
+        EXPECT_EQ(Form->Running, Running);
+        EXPECT_EQ(Form->btnStart->text(), Running ? "Stop" : "Start");
+        EXPECT_EQ(Driver->CallCount(TScriptedCall::Close), 0u);
+        EXPECT_EQ(Form->FFTSize, 4096);
+        EXPECT_EQ(Form->CurrentWindow, TdspWindow::fwBlackman);
+    }
+    EXPECT_TRUE(RecordingRuns());
+}
+
+TEST_F(SettingsCommand, FailedRestartLeavesCaptureStoppedAndSaysStart) {
+    StartCapture();
+    Driver->Fail(TScriptedCall::Open, MMSYSERR_ALLOCATED);
+    WithModal<TfrmSampleSetup>(Form->Settings2,
+                               [](TfrmSampleSetup& Dialog) { Dialog.btnOk->click(); });
+    EXPECT_FALSE(Form->Running);
+    EXPECT_FALSE(Form->Rec->Active());
+    EXPECT_EQ(Form->btnStart->text(), "Start");
+    ASSERT_EQ(ErrorBoxTexts.size(), 1);
+    EXPECT_NE(ErrorBoxTexts[0], FailedStartMessage);
+
+    // The button starts again once the device is back.
+    Driver->Fail(TScriptedCall::Open, MMSYSERR_NOERROR);
+    StartCapture();
+    EXPECT_EQ(Form->btnStart->text(), "Stop");
+}
+
+TEST_F(SettingsCommand, DevicesAddedSinceStartKeepTheDialogClosed) {
+    auto Added = std::make_shared<TScriptedWaveInDriver>(
+        std::vector<TScriptedDevice>{{"USB Mic", WAVE_FORMAT_4S16, {}}}, false);
+    SetWaveInDrivers({Driver, Added});
+    const bool Appeared = WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup&) {});
+    EXPECT_FALSE(Appeared);
+    ASSERT_EQ(ErrorBoxTexts.size(), 1);
+    EXPECT_TRUE(ErrorBoxTexts[0].contains("restart")) << ErrorBoxTexts[0].toStdString();
+    EXPECT_EQ(Form->Rec->DeviceID(), DefaultDevice);
+}
+
+} // namespace
+} // namespace vireon::test
