@@ -7,9 +7,12 @@
 # Starts vireon on a free X display with an empty settings folder, clicks
 # Start, waits, takes a screenshot and checks that the bars around 1 kHz stand
 # high, the bars far from it low, and that the spectrogram strip shows a bright
-# row at that band. Then sends SIGTERM and checks that the settings file holds
-# the nine values. On failure the screenshot and the logs are copied to
-# ARTEFACT_DIR.
+# row at that band. Then stops, opens Options > Settings... with the keyboard,
+# picks the TestMic device and "48000hz 16bit Stereo", presses Ok and Start,
+# checks that the server records TestMic at 48000 Hz for Vireon and that the
+# bars still peak at 1 kHz. Then sends SIGTERM and checks that the settings
+# file holds the nine values, the device being the one picked. On failure the
+# screenshots and the logs are copied to ARTEFACT_DIR.
 #
 # usage: e2e_tone.sh VIREON ARTEFACT_DIR    (exit 77: skipped)
 set -euo pipefail
@@ -20,7 +23,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 skip() { echo "SKIP: $*"; exit 77; }
 [ -n "${PULSE_SERVER:-}" ] || skip "no private PulseAudio server (scripts/test starts one)"
-for tool in Xvfb xdotool xwd /usr/bin/convert python3; do
+for tool in Xvfb xdotool xwd /usr/bin/convert python3 pactl; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
@@ -69,8 +72,9 @@ eval "$(xdotool getwindowgeometry --shell "$window")"
 echo "window at ${X},${Y} size ${WIDTH}x${HEIGHT}"
 
 # btnStart is the last control of the 121 px column on the "Real Time" page,
-# whose 335 px page control starts at the window's top left.
-xdotool mousemove "$((X + 65))" "$((Y + 300))" click 1
+# whose 335 px page control starts below the menu bar (about 19 px high).
+click_start() { xdotool mousemove "$((X + 65))" "$((Y + 329))" click 1; }
+click_start
 sleep 4
 
 shoot() {
@@ -79,6 +83,64 @@ shoot() {
   /usr/bin/convert "$work/shot.xwd" -depth 8 "rgb:$work/shot.rgb"
 }
 shoot screen
+python3 "$here/check_spectrum.py" "$work/shot.rgb" "$screen_w" "$screen_h"
+
+# Waits up to five seconds for a window of that exact name to be shown (or,
+# with "gone", to go away).
+wait_window() {
+  local name=$1 want=${2:-shown}
+  for _ in $(seq 50); do
+    if xdotool search --onlyvisible --name "^$name\$" >/dev/null 2>&1; then
+      [ "$want" = shown ] && return 0
+    else
+      [ "$want" = gone ] && return 0
+    fi
+    sleep 0.1
+  done
+  echo "window \"$name\" was not $want in time"
+  shoot failed-$want
+  return 1
+}
+key() { xdotool key "$1"; sleep 0.4; }
+
+# Stop, then Options > Settings...: the File menu sits at the left end of the
+# menu bar; Right opens Options with its first item active.
+click_start
+sleep 1
+xdotool mousemove "$((X + 20))" "$((Y + 9))" click 1
+sleep 0.6
+key Right
+key Return
+wait_window "Sample Setup"
+# The device box has the focus: open its list, find TestMic by typing, take it;
+# then the format list below it, one row down to 48 kHz; Enter is Ok.
+key F4
+xdotool type --delay 80 TestMic
+sleep 0.4
+key Return
+key Tab
+key Down
+key Return
+wait_window "Sample Setup" gone
+click_start
+sleep 4
+
+# The server must be recording TestMic for Vireon, at 48 kHz.
+testmic=$(pactl list short sources | awk '$2 == "testmic" { print $1 }')
+pactl list source-outputs >"$work/source-outputs.log"
+python3 - "$work/source-outputs.log" "$testmic" <<'PY'
+import sys
+text, testmic = open(sys.argv[1]).read(), sys.argv[2]
+for block in text.split("Source Output #")[1:]:
+    if 'application.name = "Vireon"' in block:
+        fields = dict(line.strip().split(": ", 1) for line in block.splitlines()
+                      if ": " in line and "=" not in line)
+        print("Vireon records source", fields.get("Source"), "as", fields.get("Sample Specification"))
+        ok = fields.get("Source") == testmic and fields.get("Sample Specification", "").endswith(" 48000Hz")
+        sys.exit(0 if ok else 1)
+sys.exit("Vireon records nothing")
+PY
+shoot screen-48k
 python3 "$here/check_spectrum.py" "$work/shot.rgb" "$screen_w" "$screen_h"
 
 kill -TERM "$app_pid"
@@ -93,4 +155,6 @@ cat "$settings"
 for name in Device FFTWindow FFTSize FadeSpeed PeakSpeed Top Left Width Height; do
   grep -Eq "^$name=-?[0-9]+$" "$settings" || { echo "settings lack an integer $name"; exit 1; }
 done
+# A device picked in the dialog, not the default (-1).
+grep -Eq "^Device=[0-9]+$" "$settings" || { echo "the device picked in Settings was not kept"; exit 1; }
 echo "PASS"
