@@ -260,12 +260,9 @@ bool TWaveAudioIO::ProcessWaveMessage(UINT Code, LPARAM Param) {
 }
 
 void TWaveAudioIO::HandleDeviceLost() {
-    if (!Active() || FClosing)
-        return;
-    // Kept for whoever asks after OnDeactivate why recording ended; the
-    // error path is not run: losing a device is no failed call.
-    FLastError = VIREONERR_DEVICELOST;
-    Close();
+    // Losing a device is no failed call of ours: no error path, just the close.
+    if (Active() && !FClosing)
+        Close();
 }
 
 bool TWaveAudioIO::OwnsHeader(const WAVEHDR* Header) const {

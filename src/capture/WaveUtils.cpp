@@ -42,11 +42,11 @@ DWORD WaitWithEventLoop(TWaitableEvent& Event, DWORD Timeout,
                                         : QDeadlineTimer(static_cast<qint64>(Timeout));
     TMessageWaitFilter Filter;
     TWakeRegistration Registration(Event, Dispatcher);
-    // Only there to wake the blocked dispatcher when the time is up.
+    // Only there to wake the blocked dispatcher when the time is up; armed
+    // afresh before each block, as a timer may fire a little early.
     QTimer WakeUp;
     WakeUp.setSingleShot(true);
-    if (Timeout != INFINITE && Timeout > 0)
-        WakeUp.start(static_cast<int>(std::min<DWORD>(Timeout, 0x7FFFFFFF)));
+    WakeUp.setTimerType(Qt::PreciseTimer);
     for (;;) {
         if (Event.IsSet())
             return WAIT_OBJECT_0;
@@ -57,6 +57,8 @@ DWORD WaitWithEventLoop(TWaitableEvent& Event, DWORD Timeout,
             return WAIT_OBJECT_0;
         if (Deadline.hasExpired())
             return WAIT_TIMEOUT;
+        if (!Deadline.isForever())
+            WakeUp.start(static_cast<int>(std::min<qint64>(Deadline.remainingTime(), 0x7FFFFFFF)));
         Dispatcher->processEvents(QEventLoop::WaitForMoreEvents);
         if (Filter.QuitRequested())
             return WAIT_OBJECT_0 + 1;
