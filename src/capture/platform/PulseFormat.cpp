@@ -29,11 +29,11 @@ MMRESULT CheckPulseFormat(const WAVEFORMATEX& Format) {
 }
 
 pa_sample_spec PulseSampleSpec(const WAVEFORMATEX& Format) {
-    pa_sample_spec Spec{};
-    Spec.format = Format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    Spec.rate = Format.nSamplesPerSec;
-    Spec.channels = static_cast<std::uint8_t>(Format.nChannels);
-    return Spec;
+    pa_sample_spec SampleFormat{};
+    SampleFormat.format = Format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    SampleFormat.rate = Format.nSamplesPerSec;
+    SampleFormat.channels = static_cast<std::uint8_t>(Format.nChannels);
+    return SampleFormat;
 }
 
 std::uint8_t SilenceByte(const WAVEFORMATEX& Format) {

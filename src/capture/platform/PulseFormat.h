@@ -1,7 +1,7 @@
 #pragma once
 
 // Checks of a wave format record against what the sound server can record,
-// and the conversion into the server's sample specification.
+// and the conversion into the server's sample format description.
 
 #include "capture/platform/MMSystem.h"
 

@@ -56,14 +56,14 @@ MMRESULT ConnectError(int PulseError) {
     }
 }
 
-pa_buffer_attr RecordBufferAttributes(const pa_sample_spec& Spec) {
+pa_buffer_attr RecordBufferAttributes(const pa_sample_spec& SampleFormat) {
     pa_buffer_attr Attributes;
     Attributes.maxlength = static_cast<std::uint32_t>(-1);
     Attributes.tlength = static_cast<std::uint32_t>(-1);
     Attributes.prebuf = static_cast<std::uint32_t>(-1);
     Attributes.minreq = static_cast<std::uint32_t>(-1);
     Attributes.fragsize = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(TPulseStream::FragmentMilliseconds * PA_USEC_PER_MSEC, &Spec));
+        pa_usec_to_bytes(TPulseStream::FragmentMilliseconds * PA_USEC_PER_MSEC, &SampleFormat));
     return Attributes;
 }
 
@@ -78,10 +78,10 @@ TPulseStream::~TPulseStream() {
 }
 
 MMRESULT TPulseStream::Connect(const std::string& SourceName) {
-    const pa_sample_spec Spec = PulseSampleSpec(FFormat);
+    const pa_sample_spec SampleFormat = PulseSampleSpec(FFormat);
     pa_channel_map Map;
-    pa_channel_map_init_auto(&Map, Spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    const pa_buffer_attr Attributes = RecordBufferAttributes(Spec);
+    pa_channel_map_init_auto(&Map, SampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+    const pa_buffer_attr Attributes = RecordBufferAttributes(SampleFormat);
     // Paused until Start, like a device that is opened but not started; kept
     // on its source, so a source that goes away ends the recording.
     const auto Flags = static_cast<pa_stream_flags_t>(
@@ -90,7 +90,7 @@ MMRESULT TPulseStream::Connect(const std::string& SourceName) {
 
     FConnection->Lock();
     pa_context* Context = FConnection->Context();
-    FStream = pa_stream_new(Context, "Vireon recording", &Spec, &Map);
+    FStream = pa_stream_new(Context, "Vireon recording", &SampleFormat, &Map);
     MMRESULT Result = MMSYSERR_NOERROR;
     if (FStream == nullptr) {
         Result = ConnectError(pa_context_errno(Context));
