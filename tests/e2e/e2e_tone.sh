@@ -127,17 +127,15 @@ sleep 4
 
 # The server must be recording TestMic for Vireon, at 48 kHz.
 testmic=$(pactl list short sources | awk '$2 == "testmic" { print $1 }')
-pactl list source-outputs >"$work/source-outputs.log"
-python3 - "$work/source-outputs.log" "$testmic" <<'PY'
-import sys
-text, testmic = open(sys.argv[1]).read(), sys.argv[2]
-for block in text.split("Source Output #")[1:]:
-    if 'application.name = "Vireon"' in block:
-        fields = dict(line.strip().split(": ", 1) for line in block.splitlines()
-                      if ": " in line and "=" not in line)
-        print("Vireon records source", fields.get("Source"), "as", fields.get("Sample Specification"))
-        ok = fields.get("Source") == testmic and fields.get("Sample Specification", "").endswith(" 48000Hz")
-        sys.exit(0 if ok else 1)
+pactl -f json list source-outputs >"$work/source-outputs.json"
+python3 - "$work/source-outputs.json" "$testmic" <<'PY'
+import json, sys
+outputs, testmic = json.load(open(sys.argv[1])), int(sys.argv[2])
+for output in outputs:
+    if output["properties"].get("application.name") == "Vireon":
+        rate = output["sample_specification"].split()[-1]
+        print("Vireon records source", output["source"], "at", rate)
+        sys.exit(0 if output["source"] == testmic and rate == "48000Hz" else 1)
 sys.exit("Vireon records nothing")
 PY
 shoot screen-48k
