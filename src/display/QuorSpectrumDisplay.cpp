@@ -4,8 +4,11 @@
 #include <QString>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
+
+#include <emmintrin.h>
 
 namespace vireon {
 
@@ -66,6 +69,42 @@ long double SumRange(const float* Values, std::int32_t First, std::int32_t Last)
 
 std::int32_t ReadSample(const unsigned char* Bytes) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(Bytes[0] | (Bytes[1] << 8)));
+}
+
+// The mono sample of one pair: (L + R) / 2, truncated toward zero.
+float FoldPair(const unsigned char* Pair) {
+    return static_cast<float>((ReadSample(Pair) + ReadSample(Pair + 2)) / 2);
+}
+
+bool PairClips(const unsigned char* Pair) {
+    return ReadSample(Pair) > LeftClipThreshold || ReadSample(Pair + 2) > RightClipThreshold;
+}
+
+// Writes the mono samples of Count stereo pairs to Mono and tells whether any
+// pair passed its clip threshold. Four pairs at a time: the pairs' sums in 32
+// bits, halved toward zero by adding 1 to the negative ones before the shift.
+// The samples are little-endian, as the processor reads them.
+bool FoldToMono(const unsigned char* Pairs, std::uint32_t Count, float* Mono) {
+    static_assert(std::endian::native == std::endian::little);
+    const __m128i Ones = _mm_set1_epi16(1);
+    const __m128i Thresholds = _mm_setr_epi16(
+        LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold,
+        LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold);
+    __m128i Over = _mm_setzero_si128();
+    std::uint32_t P = 0;
+    for (; P + 4 <= Count; P += 4) {
+        const __m128i Samples = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pairs + 4 * P));
+        const __m128i Sums = _mm_madd_epi16(Samples, Ones);
+        const __m128i Halves = _mm_srai_epi32(_mm_add_epi32(Sums, _mm_srli_epi32(Sums, 31)), 1);
+        _mm_storeu_ps(Mono + P, _mm_cvtepi32_ps(Halves));
+        Over = _mm_or_si128(Over, _mm_cmpgt_epi16(Samples, Thresholds));
+    }
+    bool Clipped = _mm_movemask_epi8(Over) != 0;
+    for (; P < Count; ++P) {
+        Mono[P] = FoldPair(Pairs + 4 * P);
+        Clipped |= PairClips(Pairs + 4 * P);
+    }
+    return Clipped;
 }
 
 QRgb RgbWrapped(int Red, int Green, int Blue) {
@@ -159,18 +198,11 @@ std::uint32_t TQuorSpectrumDisplay::FillBlock(const unsigned char* Pairs, std::u
     if (WritePos < 0 || WritePos >= BlockSize)
         WritePos = 0;
     const std::uint32_t Taken = std::min(Count, static_cast<std::uint32_t>(BlockSize - WritePos));
-    float* Real = FFT->RealIn() + WritePos;
-    float* Imag = FFT->ImagIn() + WritePos;
-    bool Clipped = false;
-    for (std::uint32_t P = 0; P < Taken; ++P, Pairs += 4) {
-        const std::int32_t Left = ReadSample(Pairs);
-        const std::int32_t Right = ReadSample(Pairs + 2);
-        Clipped |= Left > LeftClipThreshold || Right > RightClipThreshold;
-        Real[P] = static_cast<float>((Left + Right) / 2);
-        Imag[P] = 0.0f;
-    }
-    LastLeft = ReadSample(Pairs - 4);
-    LastRight = ReadSample(Pairs - 2);
+    const bool Clipped = FoldToMono(Pairs, Taken, FFT->RealIn() + WritePos);
+    std::fill_n(FFT->ImagIn() + WritePos, Taken, 0.0f);
+    const unsigned char* LastPair = Pairs + 4 * (Taken - 1);
+    LastLeft = ReadSample(LastPair);
+    LastRight = ReadSample(LastPair + 2);
     if (Clipped)
         ClipCount = ClipBlocks;
     WritePos += static_cast<std::int32_t>(Taken);

@@ -1,9 +1,12 @@
 #include "dsp/dspFFT.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 #include <utility>
+
+#include <xmmintrin.h>
 
 namespace vireon {
 
@@ -12,6 +15,12 @@ namespace {
 constexpr std::uint8_t MinPower = 2;
 constexpr std::uint8_t MaxPower = 15;
 constexpr std::uint8_t InitialPower = 9;
+
+// The loops over whole arrays get a second build for processors with AVX2,
+// chosen once at load time. Each lane does the same single-precision
+// operations in either build (no contraction to FMA: -ffp-contract=off), so
+// the results do not depend on the build that runs.
+#define WIDE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 
 // (a, b) := (a + w·b, a − w·b), with w·b rounded to single before the sums.
 inline void Butterfly(float& ARe, float& AIm, float& BRe, float& BIm, float WRe, float WIm) {
@@ -31,6 +40,142 @@ inline void UnitButterfly(float& ARe, float& AIm, float& BRe, float& BIm) {
     BIm = AIm - TIm;
     ARe = ARe + TRe;
     AIm = AIm + TIm;
+}
+
+// Four butterflies side by side, one per lane, with the same operations as
+// the scalar ones above.
+struct TLanes {
+    __m128 Re;
+    __m128 Im;
+};
+
+inline void UnitButterfly(TLanes& A, TLanes& B) {
+    const TLanes T = B;
+    B.Re = _mm_sub_ps(A.Re, T.Re);
+    B.Im = _mm_sub_ps(A.Im, T.Im);
+    A.Re = _mm_add_ps(A.Re, T.Re);
+    A.Im = _mm_add_ps(A.Im, T.Im);
+}
+
+inline void Butterfly(TLanes& A, TLanes& B, __m128 WRe, __m128 WIm) {
+    const __m128 TRe = _mm_sub_ps(_mm_mul_ps(WRe, B.Re), _mm_mul_ps(WIm, B.Im));
+    const __m128 TIm = _mm_add_ps(_mm_mul_ps(WRe, B.Im), _mm_mul_ps(WIm, B.Re));
+    B.Re = _mm_sub_ps(A.Re, TRe);
+    B.Im = _mm_sub_ps(A.Im, TIm);
+    A.Re = _mm_add_ps(A.Re, TRe);
+    A.Im = _mm_add_ps(A.Im, TIm);
+}
+
+// True when every value is +0.0 (all bits clear); -0.0 does not count, so a
+// path that assumes +0 computes exactly what the general one would.
+WIDE_VECTOR_CLONES bool AllBitsZero(const float* Values, std::int32_t Count) {
+    std::uint32_t Bits = 0;
+    for (std::int32_t I = 0; I < Count; ++I)
+        Bits |= std::bit_cast<std::uint32_t>(Values[I]);
+    return Bits == 0;
+}
+
+// What the first two stages read and write, and stage 1's second twiddle.
+struct TFirstStages {
+    const float* InRe;
+    const float* InIm;
+    float* OutRe;
+    float* OutIm;
+    const std::int32_t* BitReverse;
+    std::int32_t Quarter;
+    __m128 WRe;
+    __m128 WIm;
+};
+
+// The bit-reversed copy and stages 0 and 1 for r = R..R+3, one r per lane:
+// inputs r, r + N/2, r + N/4 and r + 3N/4 land on the four consecutive
+// outputs from BitReverse[r] on, which the two stages combine among
+// themselves. A 4 x 4 transpose then turns each lane into one run of output.
+// With RealInput the imaginary inputs are taken as +0 without reading them.
+template <bool RealInput> void FirstTwoStagesOfFour(const TFirstStages& S, std::int32_t R) {
+    const auto Load = [&S](std::int32_t Index) {
+        return TLanes{_mm_loadu_ps(S.InRe + Index),
+                      RealInput ? _mm_setzero_ps() : _mm_loadu_ps(S.InIm + Index)};
+    };
+    TLanes A = Load(R);
+    TLanes B = Load(R + 2 * S.Quarter);
+    TLanes C = Load(R + S.Quarter);
+    TLanes D = Load(R + 3 * S.Quarter);
+    UnitButterfly(A, B);
+    UnitButterfly(C, D);
+    UnitButterfly(A, C);
+    Butterfly(B, D, S.WRe, S.WIm);
+    _MM_TRANSPOSE4_PS(A.Re, B.Re, C.Re, D.Re);
+    _MM_TRANSPOSE4_PS(A.Im, B.Im, C.Im, D.Im);
+    const TLanes Runs[] = {A, B, C, D};
+    for (std::int32_t Lane = 0; Lane < 4; ++Lane) {
+        const std::int32_t Out = S.BitReverse[R + Lane];
+        _mm_storeu_ps(S.OutRe + Out, Runs[Lane].Re);
+        _mm_storeu_ps(S.OutIm + Out, Runs[Lane].Im);
+    }
+}
+
+template <bool RealInput> void FirstTwoStagesInLanes(const TFirstStages& S) {
+    // Taking r in plain order would scatter every output run to a far cache
+    // line. Instead, r runs through tiles of 4 x 4: its low two bits (the
+    // lanes) and its top two bits (Hi) vary inside a tile, the middle bits
+    // (Mid) between tiles. The four Hi of one lane fill 16 consecutive
+    // outputs. Blocks too small for a tile fit in the cache anyway.
+    if (S.Quarter < 16) {
+        for (std::int32_t R = 0; R < S.Quarter; R += 4)
+            FirstTwoStagesOfFour<RealInput>(S, R);
+        return;
+    }
+    const std::int32_t HiStep = S.Quarter / 4;
+    for (std::int32_t Mid = 0; Mid < HiStep; Mid += 4)
+        for (std::int32_t Hi = 0; Hi < S.Quarter; Hi += HiStep)
+            FirstTwoStagesOfFour<RealInput>(S, Hi + Mid);
+}
+
+inline TLanes LoadLanes(const float* Re, const float* Im) {
+    return TLanes{_mm_loadu_ps(Re), _mm_loadu_ps(Im)};
+}
+
+inline void StoreLanes(const TLanes& Values, float* Re, float* Im) {
+    _mm_storeu_ps(Re, Values.Re);
+    _mm_storeu_ps(Im, Values.Im);
+}
+
+// Stage 2 alone: each group of 8 is one vector against another, so the four
+// twiddles stay in registers for the whole pass instead of a four-step loop
+// being set up for every group.
+void StageTwo(float* Re, float* Im, std::int32_t N, const float* WRe, const float* WIm) {
+    const TLanes W = LoadLanes(WRe, WIm);
+    for (std::int32_t Group = 0; Group < N; Group += 8) {
+        TLanes A = LoadLanes(Re + Group, Im + Group);
+        TLanes B = LoadLanes(Re + Group + 4, Im + Group + 4);
+        Butterfly(A, B, W.Re, W.Im);
+        StoreLanes(A, Re + Group, Im + Group);
+        StoreLanes(B, Re + Group + 4, Im + Group + 4);
+    }
+}
+
+// Stages 2 and 3 together, the same way over groups of 16: stage 2's four
+// twiddles and stage 3's eight (W2, then W2 from 4 on).
+void StagesTwoAndThree(float* Re, float* Im, std::int32_t N, const float* W1Re, const float* W1Im,
+                       const float* W2Re, const float* W2Im) {
+    const TLanes W1 = LoadLanes(W1Re, W1Im);
+    const TLanes W2Low = LoadLanes(W2Re, W2Im);
+    const TLanes W2High = LoadLanes(W2Re + 4, W2Im + 4);
+    for (std::int32_t Group = 0; Group < N; Group += 16) {
+        TLanes A = LoadLanes(Re + Group, Im + Group);
+        TLanes B = LoadLanes(Re + Group + 4, Im + Group + 4);
+        TLanes C = LoadLanes(Re + Group + 8, Im + Group + 8);
+        TLanes D = LoadLanes(Re + Group + 12, Im + Group + 12);
+        Butterfly(A, B, W1.Re, W1.Im);
+        Butterfly(C, D, W1.Re, W1.Im);
+        Butterfly(A, C, W2Low.Re, W2Low.Im);
+        Butterfly(B, D, W2High.Re, W2High.Im);
+        StoreLanes(A, Re + Group, Im + Group);
+        StoreLanes(B, Re + Group + 4, Im + Group + 4);
+        StoreLanes(C, Re + Group + 8, Im + Group + 8);
+        StoreLanes(D, Re + Group + 12, Im + Group + 12);
+    }
 }
 
 // The twiddle factors of one stage: w(0) = 1 and w(j+1) = w(j)·(Cos + i·Sin),
@@ -114,14 +259,14 @@ void TdspCustomFFT::Process() {
     Transform(+1);
 }
 
-void TdspCustomFFT::ApplyWindow() {
+WIDE_VECTOR_CLONES void TdspCustomFFT::ApplyWindow() {
     float* __restrict Samples = FRealIn.data();
     const float* __restrict Coefficients = FWindowCoefficients.data();
     for (std::int32_t I = 0; I < FBufferSize; ++I)
         Samples[I] = Samples[I] * Coefficients[I];
 }
 
-void TdspCustomFFT::CalcMagnitudes() {
+WIDE_VECTOR_CLONES void TdspCustomFFT::CalcMagnitudes() {
     float* __restrict Re = FRealOut.data();
     const float* __restrict Im = FImagOut.data();
     for (std::int32_t K = 0; K < FHalfSize; ++K) {
@@ -181,29 +326,31 @@ void TdspCustomFFT::Transform(std::int32_t Sign) {
         TwoStages(Stage, TwiddleIm);
 }
 
-// The bit-reversed copy and stages 0 and 1 in one pass. Inputs r, r + N/2,
-// r + N/4 and r + 3N/4 (r < N/4) land on the four consecutive outputs from
-// BitReverseTable[r] on, which stages 0 and 1 combine among themselves.
 void TdspCustomFFT::FirstTwoStages(const float* TwiddleIm) {
     const std::int32_t Quarter = FBufferSize / 4;
-    // Taking r in plain order would scatter every output to a far cache line,
-    // once per 4 floats. Instead, r runs through tiles of 4 x 4: its top two
-    // bits (Hi) and its low two bits (Lo) vary inside a tile, the middle bits
-    // (Mid) between tiles. Within a tile the four Hi of one Lo fill 16
-    // consecutive outputs, and the reads stay in runs of 4. Blocks too small
-    // for a tile fit in the cache anyway.
-    if (Quarter < 16) {
+    // Fewer inputs per quarter than lanes: one r at a time.
+    if (Quarter < 4) {
         for (std::int32_t R = 0; R < Quarter; ++R)
             FirstTwoStagesAt(R, TwiddleIm);
         return;
     }
-    const std::int32_t HiStep = Quarter / 4;
-    for (std::int32_t Mid = 0; Mid < HiStep; Mid += 4)
-        for (std::int32_t Hi = 0; Hi < Quarter; Hi += HiStep)
-            for (std::int32_t Lo = 0; Lo < 4; ++Lo)
-                FirstTwoStagesAt(Hi + Mid + Lo, TwiddleIm);
+    const TFirstStages Stages{FRealIn.data(),
+                              FImagIn.data(),
+                              FRealOut.data(),
+                              FImagOut.data(),
+                              FBitReverseTable.data(),
+                              Quarter,
+                              _mm_set1_ps(FTwiddleRe[2]),
+                              _mm_set1_ps(TwiddleIm[2])};
+    // Blocks of real samples, as the display feeds in, skip the reads and
+    // the sums of the imaginary parts that are all zero.
+    if (AllBitsZero(FImagIn.data(), FBufferSize))
+        FirstTwoStagesInLanes<true>(Stages);
+    else
+        FirstTwoStagesInLanes<false>(Stages);
 }
 
+// Stages 0 and 1 for one r, for blocks too small for the lanes.
 void TdspCustomFFT::FirstTwoStagesAt(std::int32_t R, const float* TwiddleIm) {
     const std::int32_t Quarter = FBufferSize / 4;
     const float* InRe = FRealIn.data();
@@ -232,10 +379,14 @@ void TdspCustomFFT::FirstTwoStagesAt(std::int32_t R, const float* TwiddleIm) {
 
 // One radix-2 stage, run group by group so the twiddles and the data are both
 // read in order.
-void TdspCustomFFT::SingleStage(std::int32_t Stage, const float* TwiddleIm) {
+WIDE_VECTOR_CLONES void TdspCustomFFT::SingleStage(std::int32_t Stage, const float* TwiddleIm) {
     const std::int32_t Half = std::int32_t{1} << Stage;
     const float* WRe = FTwiddleRe.data() + Half - 1;
     const float* WIm = TwiddleIm + Half - 1;
+    if (Half == 4) {
+        StageTwo(FRealOut.data(), FImagOut.data(), FBufferSize, WRe, WIm);
+        return;
+    }
     for (std::int32_t Group = 0; Group < FBufferSize; Group += 2 * Half) {
         float* Re = FRealOut.data() + Group;
         float* Im = FImagOut.data() + Group;
@@ -255,12 +406,16 @@ void TdspCustomFFT::SingleStage(std::int32_t Stage, const float* TwiddleIm) {
 // Stages s and s + 1 together: the four values at j, j + H, j + 2H and j + 3H
 // of a group of 4H meet only each other in these two stages, so each is loaded
 // and stored once for both.
-void TdspCustomFFT::TwoStages(std::int32_t Stage, const float* TwiddleIm) {
+WIDE_VECTOR_CLONES void TdspCustomFFT::TwoStages(std::int32_t Stage, const float* TwiddleIm) {
     const std::int32_t Half = std::int32_t{1} << Stage;
     const float* W1Re = FTwiddleRe.data() + Half - 1;
     const float* W1Im = TwiddleIm + Half - 1;
     const float* W2Re = FTwiddleRe.data() + 2 * Half - 1;
     const float* W2Im = TwiddleIm + 2 * Half - 1;
+    if (Half == 4) {
+        StagesTwoAndThree(FRealOut.data(), FImagOut.data(), FBufferSize, W1Re, W1Im, W2Re, W2Im);
+        return;
+    }
     for (std::int32_t Group = 0; Group < FBufferSize; Group += 4 * Half) {
         float* Re = FRealOut.data() + Group;
         float* Im = FImagOut.data() + Group;

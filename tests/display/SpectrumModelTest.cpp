@@ -261,6 +261,44 @@ TEST(SpectrumModel, MonoSampleTruncatesTowardZero) {
     EXPECT_EQ(Display.FFT->RealIn()[1], 1.0f);
 }
 
+// Buffers are folded several pairs at a time: a pair must fold and clip the
+// same way wherever it sits, in the middle of a run or in the tail after it.
+TEST(SpectrumModel, EveryPairOfABufferFoldsAndClipsAlike) {
+    struct TCase {
+        std::int16_t Left, Right;
+        float Mono;
+        bool Clips;
+    };
+    const TCase Cases[] = {
+        {-3, 0, -1.0f, false},
+        {3, 0, 1.0f, false},
+        {-32768, -32767, -32767.0f, false},
+        {-32768, 32767, 0.0f, true},
+        {32700, 32600, 32650.0f, false},
+        {32701, 0, 16350.0f, true},
+        {0, 32601, 16300.0f, true},
+        {32767, 32767, 32767.0f, true},
+    };
+    constexpr int Pairs = 11;
+    TSpectrumProbe Display;
+    StartCapture(Display, 44100, 1024, TdspWindow::fwNone);
+    for (const TCase& Case : Cases) {
+        for (int Position = 0; Position < Pairs; ++Position) {
+            Display.Recalculate();
+            Display.ClipCount = 0;
+            std::vector<std::int16_t> Samples = StereoConstant(0, 0, Pairs);
+            Samples[2 * Position] = Case.Left;
+            Samples[2 * Position + 1] = Case.Right;
+            Feed(Display, Samples);
+            for (int P = 0; P < Pairs; ++P)
+                ASSERT_EQ(Display.FFT->RealIn()[P], P == Position ? Case.Mono : 0.0f)
+                    << Case.Left << "/" << Case.Right << " at " << Position << ", pair " << P;
+            EXPECT_EQ(Display.ClipCount, Case.Clips ? 10 : 0)
+                << Case.Left << "/" << Case.Right << " at " << Position;
+        }
+    }
+}
+
 // At 22050 Hz the six top bands lie above the highest bin: they stay dark
 // instead of summing bin 0 or the whole spectrum, and the band below them
 // reaches up to the top bin.
