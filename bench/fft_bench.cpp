@@ -57,10 +57,12 @@ FftwfArray AllocateComplex(std::int32_t N) {
     return FftwfArray(fftwf_alloc_complex(static_cast<std::size_t>(N)));
 }
 
-// Written like CalcMagnitudes, and compiled with the options vireon_dsp uses
-// for it, so that both sides run an equally vectorised magnitude pass.
-__attribute__((optimize("O3", "no-math-errno"))) void Magnitudes(const fftwf_complex* Out,
-                                                                 float* Dest, std::int32_t N) {
+// Written like CalcMagnitudes, and compiled as vireon_dsp compiles it (O3,
+// no errno from the square roots: see CMakeLists.txt, and an AVX2 build for
+// processors that have it), so that both sides run an equally vectorised
+// magnitude pass.
+__attribute__((optimize("O3"), target_clones("avx2", "default"))) void
+Magnitudes(const fftwf_complex* Out, float* Dest, std::int32_t N) {
     const float HalfScale = static_cast<float>(1.0 / (N / 2));
     for (std::int32_t K = 0; K < N / 2; ++K) {
         const double Re = Out[K][0];
