@@ -5,7 +5,6 @@
 #include "capture/WaveRecorders.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 
 #include <cmath>
@@ -58,17 +57,6 @@ void FormFixture::ClickStart() {
     Form->btnStart->click();
     if (Form->Running)
         EXPECT_TRUE(PumpUntil([this] { return RecordingRuns(); }));
-}
-
-bool FormFixture::PumpUntil(const std::function<bool()>& Done) {
-    QElapsedTimer Clock;
-    Clock.start();
-    while (!Done()) {
-        if (Clock.elapsed() > 2000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 bool FormFixture::RecordingRuns() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Unit1.h"
+#include "common/EventPump.h"
 #include "support/ScriptedWaveInDriver.h"
 
 #include <QString>
@@ -32,7 +33,6 @@ protected:
     TForm1& CreateForm();
     void ClickStart();
     // Pumps the event loop until Done holds or about two seconds have passed.
-    static bool PumpUntil(const std::function<bool()>& Done);
     bool RecordingRuns() const;
     // Hands the driver's oldest queued buffer back full of a tone and waits
     // until the recorder has taken it and queued it again.

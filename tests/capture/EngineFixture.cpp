@@ -3,27 +3,10 @@
 #include "capture/ApplicationException.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include <cstring>
 
 namespace vireon::test {
-
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
-    const QDeadlineTimer Deadline(TimeoutMs);
-    while (!Done()) {
-        if (Deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-void PumpFor(int Milliseconds) {
-    PumpUntil([] { return false; }, Milliseconds);
-}
 
 void TEngineTest::SetUp() {
     FEvents.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ProbeRecorder.h"
+#include "common/EventPump.h"
 #include "support/ScriptedWaveInDriver.h"
 
 #include <gtest/gtest.h>
@@ -12,10 +13,6 @@
 #include <vector>
 
 namespace vireon::test {
-
-// Handles this thread's Qt events until Done() holds or TimeoutMs passed.
-bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs = 2000);
-void PumpFor(int Milliseconds);
 
 // Bytes of one 50 ms buffer at 44100 Hz, 16-bit stereo.
 constexpr std::uint32_t BufferBytes50ms = 8820;

@@ -3,6 +3,7 @@
 
 #include "PulseSpectrum.h"
 #include "PulseTestServer.h"
+#include "common/EventPump.h"
 
 #include <QCoreApplication>
 
@@ -12,7 +13,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <thread>
 #include <vector>
 
 namespace vireon {
@@ -20,21 +20,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Runs the event loop, which delivers the recorder's notifications, until
-// Done() holds or Limit has passed.
-bool PumpUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit) {
-    const auto Deadline = Clock::now() + Limit;
-    while (!Done() && Clock::now() < Deadline) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(1ms);
-    }
-    return Done();
-}
-
-void Pump(std::chrono::milliseconds Duration) {
-    PumpUntil([] { return false; }, Duration);
-}
+using test::PumpFor;
+using test::PumpUntil;
 
 // The recorder as the main window sets it up, counting what it reports.
 struct TWatchedRecorder {
@@ -61,7 +48,7 @@ struct TWatchedRecorder {
         Rec.WaitUntilClosed();
     }
     bool WaitForData(std::size_t Buffers) {
-        return PumpUntil([&] { return Sizes.size() >= Buffers; }, 3s);
+        return PumpUntil([&] { return Sizes.size() >= Buffers; }, 3000);
     }
 
     TLiveAudioRecorder Rec;
@@ -96,8 +83,8 @@ TEST_F(PulseRecorderTest, OneSecondFromTheDefaultSourceIsTwentyBuffersOfTheTone)
         TWatchedRecorder Watched;
         Watched.Rec.SetPCMFormat(Case.Format);
         Watched.Start();
-        ASSERT_TRUE(PumpUntil([&] { return Watched.Activations == 1; }, 3s));
-        Pump(1000ms);
+        ASSERT_TRUE(PumpUntil([&] { return Watched.Activations == 1; }, 3000));
+        PumpFor(1000);
         Watched.Stop();
 
         const auto& Sizes = Watched.Sizes;
@@ -144,7 +131,7 @@ TEST_F(PulseRecorderTest, SourceUnloadedWhileRecordingEndsItAndAnotherSourceReco
     ASSERT_TRUE(Watched.WaitForData(2));
 
     test::UnloadModule(Module);
-    ASSERT_TRUE(PumpUntil([&] { return Watched.Deactivations == 1; }, 3s));
+    ASSERT_TRUE(PumpUntil([&] { return Watched.Deactivations == 1; }, 3000));
     EXPECT_FALSE(Watched.Rec.Active());
     EXPECT_EQ(Watched.Rec.ActiveBufferCount(), 0u);
     EXPECT_EQ(Watched.Errors, 0);

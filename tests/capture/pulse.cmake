@@ -12,7 +12,7 @@ add_executable(capture_pulse_tests
   PulseTestMain.cpp
   PulseTestServer.cpp PulseTestServer.h)
 target_link_libraries(capture_pulse_tests PRIVATE
-  vireon_capture vireon_dsp vireon_alloc_counter GTest::gtest Qt6::Core)
+  vireon_capture vireon_dsp vireon_alloc_counter vireon_event_pump GTest::gtest Qt6::Core)
 target_compile_definitions(capture_pulse_tests PRIVATE VIREON_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 target_compile_options(capture_pulse_tests PRIVATE -Wall -Wextra)
 

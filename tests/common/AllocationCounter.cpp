@@ -28,8 +28,12 @@ void* CountedAlignedAlloc(std::size_t Size, std::align_val_t Align) {
 }
 } // namespace
 
-void* operator new(std::size_t Size) { return CountedAlloc(Size); }
-void* operator new[](std::size_t Size) { return CountedAlloc(Size); }
+void* operator new(std::size_t Size) {
+    return CountedAlloc(Size);
+}
+void* operator new[](std::size_t Size) {
+    return CountedAlloc(Size);
+}
 void* operator new(std::size_t Size, const std::nothrow_t&) noexcept {
     try {
         return CountedAlloc(Size);
@@ -44,18 +48,36 @@ void* operator new[](std::size_t Size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void* operator new(std::size_t Size, std::align_val_t Align) { return CountedAlignedAlloc(Size, Align); }
+void* operator new(std::size_t Size, std::align_val_t Align) {
+    return CountedAlignedAlloc(Size, Align);
+}
 void* operator new[](std::size_t Size, std::align_val_t Align) {
     return CountedAlignedAlloc(Size, Align);
 }
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete[](void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
-void operator delete(void* P, std::align_val_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::align_val_t) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t, std::align_val_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t, std::align_val_t) noexcept { std::free(P); }
+void operator delete(void* P) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P) noexcept {
+    std::free(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P, std::size_t) noexcept {
+    std::free(P);
+}
+void operator delete(void* P, std::align_val_t) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P, std::align_val_t) noexcept {
+    std::free(P);
+}
+void operator delete(void* P, std::size_t, std::align_val_t) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P, std::size_t, std::align_val_t) noexcept {
+    std::free(P);
+}
 
 namespace vireon::test {
 
@@ -63,8 +85,12 @@ AllocationCounter::AllocationCounter() : FStart(tAllocations), FWasCounting(tCou
     tCounting = true;
 }
 
-AllocationCounter::~AllocationCounter() { tCounting = FWasCounting; }
+AllocationCounter::~AllocationCounter() {
+    tCounting = FWasCounting;
+}
 
-std::size_t AllocationCounter::Count() const { return tAllocations - FStart; }
+std::size_t AllocationCounter::Count() const {
+    return tAllocations - FStart;
+}
 
 } // namespace vireon::test

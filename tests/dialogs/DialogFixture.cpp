@@ -4,7 +4,6 @@
 #include "capture/ApplicationException.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 
 namespace vireon::test {
@@ -29,17 +28,6 @@ DialogFixture::~DialogFixture() {
     SetErrorBoxPresenter({});
     SetShellLauncher(nullptr);
     SetWaveInDrivers({});
-}
-
-bool DialogFixture::PumpUntil(const std::function<bool()>& Done) {
-    QElapsedTimer Clock;
-    Clock.start();
-    while (!Done()) {
-        if (Clock.elapsed() > 2000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 void DialogFixture::StartCapture() {

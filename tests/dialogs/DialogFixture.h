@@ -3,6 +3,7 @@
 #include "RecordingLauncher.h"
 #include "app/Unit1.h"
 #include "app/dialogs/SampleSetup.h"
+#include "common/EventPump.h"
 #include "support/ScriptedWaveInDriver.h"
 
 #include <QAction>
@@ -33,7 +34,6 @@ protected:
     ~DialogFixture() override;
 
     // Pumps the event loop until Done holds or about two seconds have passed.
-    static bool PumpUntil(const std::function<bool()>& Done);
     // Presses Start and waits until the scripted device records.
     void StartCapture();
     bool RecordingRuns() const;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    // The dialogs are tested as widgets; no screen is needed.
+    // Widget tests need no screen, and neither does listing them at build time.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     vireon::TVireonApplication App(argc, argv);
