@@ -182,6 +182,13 @@ bool TWaveAudioIn::QueueBuffer(WAVEHDR* Header) {
 }
 
 bool TWaveAudioIn::QueueUserBuffer(void* Data, std::uint32_t Size, bool TakeOwnership) {
+    // Size 0 would free the header instead of making one; the device could
+    // not take an empty buffer anyway, so refuse it as it would. The block
+    // stays with the caller.
+    if (Size == 0) {
+        CheckResult(MMSYSERR_INVALPARAM);
+        return false;
+    }
     WAVEHDR* Header = nullptr;
     if (!ResizeBuffer(Header, Size, Data))
         return false;

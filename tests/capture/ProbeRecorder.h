@@ -10,6 +10,7 @@ public:
     using TLiveAudioRecorder::TLiveAudioRecorder;
     using TWaveAudioIn::Close;
     using TWaveAudioIn::Open;
+    using TWaveAudioIn::QueueUserBuffer;
     const std::vector<WAVEHDR*>& Buffers() const { return FBuffers; }
     bool Closing() const { return FClosing; }
 };

@@ -138,6 +138,43 @@ TEST_F(WindowMode, EmptyBufferRaisesNothingAndGoesBack) {
     EXPECT_TRUE(Events().empty());
 }
 
+// A caller's block is recorded into and delivered like the component's own;
+// the component frees it only when it took the block over, and an empty
+// block is refused before any header is made.
+TEST_F(WindowMode, UserBuffersAreDeliveredAndFreedOnlyWhenTakenOver) {
+    std::vector<const void*> Delivered;
+    Rec->OnData = [&](QObject*, const void* Buffer, std::uint32_t, bool&) {
+        Delivered.push_back(Buffer);
+    };
+    int Errors = 0;
+    Rec->OnError = [&](QObject*) { ++Errors; };
+    Rec->SetBufferCount(1);
+    StartRecording();
+    std::vector<char> Lent(BufferBytes50ms);
+    void* Given = std::malloc(BufferBytes50ms);
+    ASSERT_TRUE(Rec->QueueUserBuffer(Lent.data(), BufferBytes50ms, false));
+    ASSERT_TRUE(Rec->QueueUserBuffer(Given, BufferBytes50ms, true));
+    EXPECT_FALSE(Rec->QueueUserBuffer(Lent.data(), 0, false));
+    EXPECT_EQ(Errors, 1);
+    EXPECT_EQ(Rec->LastError(), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(Rec->ActiveBufferCount(), 3u);
+    EXPECT_EQ(Driver->QueuedCount(), 3u);
+
+    for (int I = 0; I < 3; ++I)
+        Driver->ReturnBuffer(BufferBytes50ms);
+    ASSERT_TRUE(PumpUntil([&] { return Delivered.size() == 3; }));
+    EXPECT_EQ(Delivered[1], Lent.data());
+    EXPECT_EQ(Delivered[2], Given);
+    // Down to the one buffer asked for: the taken-over block is kept and
+    // reused; the lent one went back untouched.
+    ASSERT_TRUE(PumpUntil([this] { return Driver->QueuedCount() == 1; }));
+    ASSERT_EQ(Rec->ActiveBufferCount(), 1u);
+    EXPECT_EQ(Rec->Buffers().front()->lpData, Given);
+    Rec->SetActive(false);
+    Rec->WaitUntilClosed();
+    EXPECT_FALSE(Rec->Active()); // Given is freed with the buffers; Lent is still ours
+}
+
 TEST_F(WindowMode, CloseDrainsDeliversThePartialBufferThenDeactivates) {
     WatchEvents();
     StartRecording();
