@@ -102,22 +102,50 @@ wait_window() {
   return 1
 }
 key() { xdotool key "$1"; sleep 0.4; }
+# Menus and drop-down lists are windows of their own: counting the program's
+# visible windows tells when one is open, so no key goes out before it is.
+visible_windows() { xdotool search --onlyvisible --class vireon 2>/dev/null | wc -l; }
+wait_windows() {
+  for _ in $(seq 50); do
+    [ "$(visible_windows)" -eq "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "the program shows $(visible_windows) windows, not $1"
+  return 1
+}
 
-# Stop, then Options > Settings...: the File menu sits at the left end of the
-# menu bar; Right opens Options with its first item active.
-click_start
+# Options > Settings...: the File menu sits at the left end of the menu bar;
+# Right opens Options with its first item active. A click that a busy machine
+# loses is tried again; a menu that never opens the dialog fails all three.
+open_settings() {
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool mousemove "$((X + 20))" "$((Y + 9))" click 1
+    if wait_windows 2; then
+      key Right
+      if wait_windows 2; then
+        key Return
+        wait_window "Sample Setup" && return 0
+      fi
+    fi
+    echo "attempt $attempt: Settings... did not open"
+    xdotool key Escape; sleep 0.3; xdotool key Escape; sleep 0.3
+    wait_windows 1 || true
+  done
+  return 1
+}
+
+click_start   # Stop
 sleep 1
-xdotool mousemove "$((X + 20))" "$((Y + 9))" click 1
-sleep 0.6
-key Right
-key Return
-wait_window "Sample Setup"
+open_settings
 # The device box has the focus: open its list, find TestMic by typing, take it;
 # then the format list below it, one row down to 48 kHz; Enter is Ok.
 key F4
+wait_windows 3
 xdotool type --delay 80 TestMic
 sleep 0.4
 key Return
+wait_windows 2
 key Tab
 key Down
 key Return
