@@ -43,17 +43,33 @@ finish() {
 }
 trap finish EXIT
 
-# A display number nobody holds.
-display=""
-for n in $(seq 90 190); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
+# Starts Xvfb on a display number nobody holds and waits until it answers. A
+# number taken between the look and the start makes Xvfb exit: the next one
+# is tried.
 screen_w=1280 screen_h=1024
-Xvfb ":$display" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+start_xvfb() {
+  local n
+  for n in $(seq 90 190); do
+    [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] || continue
+    Xvfb ":$n" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 300); do
+      xdotool getmouselocation >/dev/null 2>&1 && return 0
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$xvfb_pid" 2>/dev/null; then
+      echo "Xvfb on :$n did not answer in 30 s"
+      return 1
+    fi
+    echo "Xvfb on :$n ended:"; cat "$work/xvfb.log"
+    xvfb_pid=""
+  done
+  echo "no free X display"
+  return 1
+}
+start_xvfb
 
 export XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME"
