@@ -1,5 +1,7 @@
 #include "display/QuorScope.h"
 
+#include "display/DisplayMath.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -13,13 +15,6 @@ constexpr QRgb White = qRgb(255, 255, 255);
 constexpr QRgb Silver = qRgb(0xC0, 0xC0, 0xC0);
 // Levels arrive on the spectrum display's 48 dB scale.
 constexpr long double LevelTop = 48.0L;
-
-int TruncToInt(long double Value) {
-    constexpr long double Limit = 1 << 30;
-    if (std::isnan(Value))
-        return 0;
-    return static_cast<int>(std::clamp(Value, -Limit, Limit));
-}
 } // namespace
 
 TQuorScope::TQuorScope(QWidget* Owner) : QWidget(Owner) {

@@ -1,5 +1,7 @@
 #include "display/QuorSpectrumDisplay.h"
 
+#include "display/DisplayMath.h"
+
 #include <QPainter>
 #include <QString>
 
@@ -33,15 +35,6 @@ constexpr QRgb ClipRed = qRgb(255, 0, 0);
 constexpr QRgb PeakGrey = qRgb(128, 128, 128);
 constexpr QRgb PeakLight = qRgb(230, 230, 230);
 constexpr QRgb AverageRed = qRgb(200, 0, 0);
-
-// Truncates toward zero; values beyond any picture or level are pinned so
-// the conversion is always defined, and a value that is not a number is 0.
-std::int32_t TruncToInt(long double Value) {
-    constexpr long double Limit = 1 << 30;
-    if (std::isnan(Value))
-        return 0;
-    return static_cast<std::int32_t>(std::clamp(Value, -Limit, Limit));
-}
 
 // Nearest integer, ties to the even neighbour (the default rounding mode,
 // which the program never changes).

@@ -319,9 +319,12 @@ void TdspCustomFFT::Transform(std::int32_t Sign) {
     const float* TwiddleIm = (Sign < 0 ? FTwiddleImNegative : FTwiddleImPositive).data();
     FirstTwoStages(TwiddleIm);
     std::int32_t Stage = 2;
-    // A lone stage first when an odd number remain; the rest go in pairs.
-    if ((FPower - Stage) % 2 != 0)
-        SingleStage(Stage++, TwiddleIm);
+    // Stage 2 alone first when an odd number remain; the rest go in pairs.
+    if ((FPower - Stage) % 2 != 0) {
+        StageTwo(FRealOut.data(), FImagOut.data(), FBufferSize, FTwiddleRe.data() + 3,
+                 TwiddleIm + 3);
+        ++Stage;
+    }
     for (; Stage < FPower; Stage += 2)
         TwoStages(Stage, TwiddleIm);
 }
@@ -375,32 +378,6 @@ void TdspCustomFFT::FirstTwoStagesAt(std::int32_t R, const float* TwiddleIm) {
     OutIm[2] = CIm;
     OutRe[3] = DRe;
     OutIm[3] = DIm;
-}
-
-// One radix-2 stage, run group by group so the twiddles and the data are both
-// read in order.
-WIDE_VECTOR_CLONES void TdspCustomFFT::SingleStage(std::int32_t Stage, const float* TwiddleIm) {
-    const std::int32_t Half = std::int32_t{1} << Stage;
-    const float* WRe = FTwiddleRe.data() + Half - 1;
-    const float* WIm = TwiddleIm + Half - 1;
-    if (Half == 4) {
-        StageTwo(FRealOut.data(), FImagOut.data(), FBufferSize, WRe, WIm);
-        return;
-    }
-    for (std::int32_t Group = 0; Group < FBufferSize; Group += 2 * Half) {
-        float* Re = FRealOut.data() + Group;
-        float* Im = FImagOut.data() + Group;
-#pragma GCC ivdep
-        for (std::int32_t J = 0; J < Half; ++J) {
-            float ARe = Re[J], AIm = Im[J];
-            float BRe = Re[J + Half], BIm = Im[J + Half];
-            Butterfly(ARe, AIm, BRe, BIm, WRe[J], WIm[J]);
-            Re[J] = ARe;
-            Im[J] = AIm;
-            Re[J + Half] = BRe;
-            Im[J + Half] = BIm;
-        }
-    }
 }
 
 // Stages s and s + 1 together: the four values at j, j + H, j + 2H and j + 3H

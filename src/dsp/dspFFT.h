@@ -75,7 +75,6 @@ protected:
 private:
     void FirstTwoStages(const float* TwiddleIm);
     void FirstTwoStagesAt(std::int32_t R, const float* TwiddleIm);
-    void SingleStage(std::int32_t Stage, const float* TwiddleIm);
     void TwoStages(std::int32_t Stage, const float* TwiddleIm);
 };
 

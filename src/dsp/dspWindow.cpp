@@ -10,10 +10,7 @@ namespace {
 using Extended = long double;
 constexpr Extended Pi = std::numbers::pi_v<long double>;
 
-// The integer parts (2i, 4i, 2i − N) are formed in 64 bits and the squares
-// N·N and (2i − N)² in extended precision, where they stay exact integers: for
-// every size the FFT allows they equal 32-bit products, and a caller passing
-// a larger Count gets the true value instead of a wrapped one.
+// cos(Multiple·π / Count) in extended precision.
 Extended CosineTerm(std::int64_t Multiple, std::int32_t Count) {
     return std::cos(static_cast<Extended>(Multiple) * Pi / static_cast<Extended>(Count));
 }
@@ -21,6 +18,10 @@ Extended CosineTerm(std::int64_t Multiple, std::int32_t Count) {
 } // namespace
 
 float WindowValue(TdspWindow Kind, std::int32_t Index, std::int32_t Count) {
+    // The integer parts (2i, 4i, 2i − N) are formed in 64 bits and the squares
+    // N·N and (2i − N)² in extended precision, where they stay exact integers:
+    // for every size the FFT allows they equal 32-bit products, and a caller
+    // passing a larger Count gets the true value instead of a wrapped one.
     const std::int64_t I = Index;
     const std::int64_t N = Count;
     const Extended Centred = static_cast<Extended>(2 * I - N);

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <numbers>
 #include <random>
-#include <utility>
 #include <vector>
 
 namespace vireon {
@@ -20,20 +19,14 @@ struct Spectrum {
     std::vector<float> Im;
 };
 
-std::vector<std::int32_t> CounterBitReversal(std::int32_t N) {
-    std::vector<std::int32_t> Table(N);
-    for (std::int32_t I = 0; I < N; ++I)
-        Table[I] = I;
-    std::int32_t J = 0;
-    for (std::int32_t I = 0; I < N; ++I) {
-        if (J > I)
-            std::swap(Table[I], Table[J]);
-        std::int32_t M = N / 2;
-        while (M > 0 && J >= M) {
-            J -= M;
-            M >>= 1;
-        }
-        J += M;
+// Index I with its Power low bits in reverse order, bit by bit.
+std::vector<std::int32_t> BitReversal(int Power) {
+    std::vector<std::int32_t> Table(std::size_t{1} << Power);
+    for (std::size_t I = 0; I < Table.size(); ++I) {
+        std::int32_t Reversed = 0;
+        for (int Bit = 0; Bit < Power; ++Bit)
+            Reversed |= static_cast<std::int32_t>((I >> Bit) & 1) << (Power - 1 - Bit);
+        Table[I] = Reversed;
     }
     return Table;
 }
@@ -41,9 +34,9 @@ std::vector<std::int32_t> CounterBitReversal(std::int32_t N) {
 Spectrum ReferenceTransform(const std::vector<float>& InRe, const std::vector<float>& InIm,
                             int Power, int Sign) {
     const std::int32_t N = std::int32_t{1} << Power;
-    const std::vector<std::int32_t> Reverse = CounterBitReversal(N);
+    const std::vector<std::int32_t> Reverse = BitReversal(Power);
     Spectrum Out{std::vector<float>(N), std::vector<float>(N)};
-    for (std::int32_t I = N - 1; I >= 0; --I) {
+    for (std::int32_t I = 0; I < N; ++I) {
         Out.Re[I] = InRe[Reverse[I]];
         Out.Im[I] = InIm[Reverse[I]];
     }
