@@ -31,21 +31,21 @@ namespace {
 const char* const FailedStartMessage = "The device that you have selected in settings, does not "
                                        "support the requirements for proper sampling.";
 
-// Device number -1: the system's default recording device.
-constexpr std::uint32_t DefaultRecordingDevice = 0xFFFFFFFFu;
-
 const std::array<QString, 7> WindowNames = {QStringLiteral("None"),     QStringLiteral("Hamming"),
                                             QStringLiteral("Hanning"),  QStringLiteral("Blackman"),
                                             QStringLiteral("Gaussian"), QStringLiteral("Welch"),
                                             QStringLiteral("Parzen")};
 
-// PCMFormat ordinals the analysis understands, with the rate each stands for.
+// The formats the analysis understands, with the rate each stands for.
 struct TAnalysedFormat {
-    std::uint8_t Ordinal;
+    TPCMFormat Format;
     std::int32_t SampleRate;
 };
-constexpr std::array<TAnalysedFormat, 3> AnalysedFormats = {
-    {{12, 22050}, {16, 44100}, {20, 48000}}};
+constexpr std::array<TAnalysedFormat, 3> AnalysedFormats = {{
+    {TPCMFormat::Stereo16bit22050Hz, 22050},
+    {TPCMFormat::Stereo16bit44100Hz, 44100},
+    {TPCMFormat::Stereo16bit48000Hz, 48000},
+}};
 
 float PositionToFadeFactor(int Position) {
     return static_cast<float>(Position * 0.01);
@@ -193,10 +193,8 @@ void TForm1::CreateDisplays() {
 void TForm1::FormClose(QObject*) {
     FClosed = true;
     SaveSettings();
-    if (Running) {
-        Rec->SetActive(false);
-        Rec->WaitUntilClosed();
-    }
+    if (Running)
+        StopCapture();
     delete SpectrumDisplay;
     SpectrumDisplay = nullptr;
 }
@@ -209,20 +207,28 @@ void TForm1::btnStartClick(QObject*) {
 }
 
 void TForm1::StartCapture() {
-    Running = true;
     ApplyAnalysisSettings();
     ShowWindowName();
+    try {
+        OpenCapture();
+    } catch (...) {
+        throw std::runtime_error(FailedStartMessage);
+    }
+}
+
+void TForm1::OpenCapture() {
+    Running = true;
     try {
         Rec->SetActive(true);
         Rec->WaitUntilOpened();
         // A device that took the format but then failed to open leaves the
-        // recorder inactive without raising; that is a failed start too.
+        // recorder inactive without raising; that is a failed open too.
         if (!Rec->Active())
-            throw std::runtime_error("The recorder did not open");
+            throw std::runtime_error("The recording device did not open.");
     } catch (...) {
         Running = false;
         Rec->SetActive(false);
-        throw std::runtime_error(FailedStartMessage);
+        throw;
     }
     btnStart->setText(QStringLiteral("Stop"));
 }
@@ -245,14 +251,13 @@ void TForm1::Settings2Click(QObject*) {
         return;
     const std::int32_t NewFFTSize = FFTSizeFromText(Dialog.cbFFTSize->currentText());
     const bool WasRunning = Running;
-    Rec->SetActive(false);
     if (WasRunning)
-        Rec->WaitUntilClosed();
-    Running = false;
-    btnStart->setText(QStringLiteral("Start"));
+        StopCapture();
     ApplyCaptureSettings(Dialog, NewFFTSize);
+    // A refusal of the restart is reported with the recorder's own error;
+    // capture then stays stopped and the button says so.
     if (WasRunning)
-        RestartCapture();
+        OpenCapture();
 }
 
 void TForm1::FillSettingsDialog(TfrmSampleSetup& Dialog) {
@@ -275,22 +280,6 @@ void TForm1::ApplyCaptureSettings(const TfrmSampleSetup& Dialog, std::int32_t Ne
     Rec->SetPCMFormat(static_cast<TPCMFormat>(static_cast<std::uint8_t>(Dialog.SelectedFormat())));
     ApplyAnalysisSettings();
     ShowWindowName();
-}
-
-void TForm1::RestartCapture() {
-    // A refusal is reported with the recorder's own error; capture then stays
-    // stopped and the button says so.
-    try {
-        Rec->SetActive(true);
-        Rec->WaitUntilOpened();
-    } catch (...) {
-        Rec->SetActive(false);
-        throw;
-    }
-    if (!Rec->Active())
-        throw std::runtime_error("The recording device did not open again.");
-    Running = true;
-    btnStart->setText(QStringLiteral("Stop"));
 }
 
 void TForm1::SelectRecordLine1Click(QObject*) {
@@ -318,10 +307,10 @@ void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, boo
 }
 
 void TForm1::ApplyAnalysisSettings() {
-    const auto Ordinal = static_cast<std::uint8_t>(Rec->PCMFormat());
+    const TPCMFormat Current = Rec->PCMFormat();
     const auto Format =
         std::find_if(AnalysedFormats.begin(), AnalysedFormats.end(),
-                     [Ordinal](const TAnalysedFormat& Known) { return Known.Ordinal == Ordinal; });
+                     [Current](const TAnalysedFormat& Known) { return Known.Format == Current; });
     if (Format != AnalysedFormats.end()) {
         SpectrumDisplay->SampleRate = Format->SampleRate;
         SpectrumDisplay->SetBits(16);
@@ -390,7 +379,7 @@ void TForm1::LoadSettings() {
         [&] {
             Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
         },
-        [&] { Rec->SetDeviceID(DefaultRecordingDevice); });
+        [&] { Rec->SetDeviceID(WAVE_MAPPER); });
     LoadGroup([&] { tbPeakHoldSpeed->setValue(Key.ReadInteger(QStringLiteral("PeakSpeed"))); },
               [&] { tbPeakHoldSpeed->setValue(2); });
     // No default for the bounds: whatever was applied before a failure stays.

@@ -79,10 +79,12 @@ private:
     void ListDevices();
     void CreateDisplays();
     void StartCapture();
+    // Opens the recorder and shows it running; a refusal leaves capture
+    // stopped and is raised with the recorder's own error.
+    void OpenCapture();
     void StopCapture();
     void FillSettingsDialog(TfrmSampleSetup& Dialog);
     void ApplyCaptureSettings(const TfrmSampleSetup& Dialog, std::int32_t NewFFTSize);
-    void RestartCapture();
     void CentreOnScreen();
 
     bool FClosed = false;

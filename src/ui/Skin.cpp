@@ -11,8 +11,9 @@ namespace vireon {
 
 namespace {
 
-// The colours of the displays: their near-black background, the green of the
-// lit bars and meters, the yellow of the upper bars.
+// The dark palette: the displays' near-black, the panel and button greys,
+// light and dimmed text, the green of the lit bars for selections, yellow for
+// links.
 const QColor DisplayBlack(10, 10, 20);
 const QColor PanelDark(22, 24, 30);
 const QColor ButtonDark(34, 38, 44);

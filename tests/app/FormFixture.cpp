@@ -18,8 +18,11 @@ constexpr std::size_t QueuedBuffers = 5;
 } // namespace
 
 FormFixture::FormFixture()
-    : Driver(std::make_shared<TScriptedWaveInDriver>(std::vector<TScriptedDevice>{
-          {"Scripted Mic", WAVE_FORMAT_4S16, {}}, {"Scripted Line", WAVE_FORMAT_4S16, {}}})) {
+    : FormFixture(
+          {{"Scripted Mic", WAVE_FORMAT_4S16, {}}, {"Scripted Line", WAVE_FORMAT_4S16, {}}}) {}
+
+FormFixture::FormFixture(std::vector<TScriptedDevice> Devices)
+    : Driver(std::make_shared<TScriptedWaveInDriver>(std::move(Devices))) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, SettingsDir.path());
     SetWaveInDrivers({Driver});
     SetErrorBoxPresenter([this](const QString& Text) { ErrorBoxTexts.append(Text); });

@@ -21,7 +21,9 @@ namespace vireon::test {
 // temporary folder and the error box replaced by a list of the texts shown.
 class FormFixture : public testing::Test {
 protected:
+    // On two stereo devices, "Scripted Mic" and "Scripted Line".
     FormFixture();
+    explicit FormFixture(std::vector<TScriptedDevice> Devices);
     ~FormFixture() override;
 
     // Settings as they would stand in the file before the program starts.
@@ -32,7 +34,7 @@ protected:
 
     TForm1& CreateForm();
     void ClickStart();
-    // Pumps the event loop until Done holds or about two seconds have passed.
+    // Whether the driver has started and holds all five buffers.
     bool RecordingRuns() const;
     // Hands the driver's oldest queued buffer back full of a tone and waits
     // until the recorder has taken it and queued it again.

@@ -10,7 +10,7 @@
 namespace vireon::test {
 namespace {
 
-constexpr std::uint32_t DefaultDevice = 0xFFFFFFFFu;
+constexpr std::uint32_t DefaultDevice = WAVE_MAPPER;
 
 using Settings = FormFixture;
 

@@ -1,8 +1,8 @@
 #include "app/ErrorBox.h"
 #include "app/TerminationSignals.h"
+#include "common/EventPump.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 
 #include <gtest/gtest.h>
@@ -39,10 +39,7 @@ TEST(ApplicationShell, TerminationSignalsArriveOnTheGuiThread) {
         int Received = 0;
         QObject::connect(&Signals, &TTerminationSignals::Received, [&] { ++Received; });
         ASSERT_EQ(std::raise(Signal), 0);
-        QElapsedTimer Clock;
-        Clock.start();
-        while (Received == 0 && Clock.elapsed() < 2000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_TRUE(PumpUntil([&] { return Received > 0; }));
         EXPECT_EQ(Received, 1);
     }
 }

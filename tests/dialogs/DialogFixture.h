@@ -1,18 +1,12 @@
 #pragma once
 
+#include "FormFixture.h"
 #include "RecordingLauncher.h"
-#include "app/Unit1.h"
 #include "app/dialogs/SampleSetup.h"
-#include "common/EventPump.h"
-#include "support/ScriptedWaveInDriver.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QStringList>
-#include <QTemporaryDir>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -20,23 +14,20 @@
 namespace vireon::test {
 
 // A real main window on three scripted devices: "Studio Line" records 44.1 and
-// 48 kHz stereo, "Old Mic" only 44.1 kHz stereo, "Mono Mic" neither. Settings
-// live in a temporary folder, the error box and the shell commands are
-// recorded instead of shown.
-class DialogFixture : public testing::Test {
+// 48 kHz stereo, "Old Mic" only 44.1 kHz stereo, "Mono Mic" neither. The shell
+// commands are recorded instead of run.
+class DialogFixture : public FormFixture {
 protected:
     static constexpr std::uint32_t StudioLine = 0;
     static constexpr std::uint32_t OldMic = 1;
     static constexpr std::uint32_t MonoMic = 2;
-    static constexpr std::uint32_t DefaultDevice = 0xFFFFFFFFu;
+    static constexpr std::uint32_t DefaultDevice = WAVE_MAPPER;
 
     DialogFixture();
     ~DialogFixture() override;
 
-    // Pumps the event loop until Done holds or about two seconds have passed.
     // Presses Start and waits until the scripted device records.
     void StartCapture();
-    bool RecordingRuns() const;
 
     // What QComboBox does when the user picks a device from its list.
     static void PickDevice(TfrmSampleSetup& Dialog, int Index);
@@ -62,11 +53,7 @@ protected:
         return Appeared;
     }
 
-    QTemporaryDir SettingsDir;
-    std::shared_ptr<TScriptedWaveInDriver> Driver;
     std::shared_ptr<RecordingLauncher> Launcher;
-    std::unique_ptr<TForm1> Form;
-    QStringList ErrorBoxTexts;
 };
 
 } // namespace vireon::test

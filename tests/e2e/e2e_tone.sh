@@ -3,7 +3,8 @@
 #
 # Needs the private PulseAudio server of scripts/pulse-test-server (its default
 # source carries a steady 1 kHz tone; scripts/test starts it and exports
-# PULSE_SERVER), Xvfb, xdotool, xwd, ImageMagick's convert and python3.
+# PULSE_SERVER and VIREON_TEST_PULSE, so a user's own server is never used),
+# Xvfb, xdotool, xwd, ImageMagick's convert and python3.
 # Starts vireon on a free X display with an empty settings folder, clicks
 # Start, waits, takes a screenshot and checks that the bars around 1 kHz stand
 # high, the bars far from it low, and that the spectrogram strip shows a bright
@@ -22,7 +23,7 @@ artefacts=${2:?folder for the screenshot of a failed run}
 here=$(cd "$(dirname "$0")" && pwd)
 
 skip() { echo "SKIP: $*"; exit 77; }
-[ -n "${PULSE_SERVER:-}" ] || skip "no private PulseAudio server (scripts/test starts one)"
+[ -n "${VIREON_TEST_PULSE:-}" ] || skip "no private PulseAudio server (scripts/test starts one)"
 for tool in Xvfb xdotool xwd /usr/bin/convert python3 pactl; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done

@@ -15,8 +15,6 @@ namespace {
 const QString DefaultDeviceText = QStringLiteral("Default Recording System");
 // Object value of the "Default Recording System" entry.
 constexpr int DefaultDeviceItemValue = -2;
-// Device number -1: the system's default recording device.
-constexpr std::uint32_t DefaultRecordingDevice = 0xFFFFFFFFu;
 constexpr int FormatItemHeight = 16;
 
 struct TFormatEntry {
@@ -93,11 +91,11 @@ int TfrmSampleSetup::DeviceItemIndex() const {
 
 void TfrmSampleSetup::cbDevicesChange(QObject*) {
     TLiveAudioRecorder& Rec = Recorder();
-    // Index -1 (no entry) and the last entry both mean the default device.
-    const std::int64_t Index = DeviceItemIndex();
-    Rec.SetDeviceID(Index < static_cast<std::int64_t>(Rec.GetNumDevs())
+    // No entry (-1) and the last entry both mean the default device.
+    const int Index = DeviceItemIndex();
+    Rec.SetDeviceID(Index >= 0 && static_cast<std::uint32_t>(Index) < Rec.GetNumDevs()
                         ? static_cast<std::uint32_t>(Index)
-                        : DefaultRecordingDevice);
+                        : WAVE_MAPPER);
     FillSampleRates();
     if (SampleRates->count() > 0)
         SampleRates->setCurrentRow(0);
