@@ -28,12 +28,7 @@ TWaveAudioIO::~TWaveAudioIO() {
     FDestroying = true;
     // The concrete class has closed the device in ShutDown; what is left are
     // headers no device holds any more.
-    for (WAVEHDR* Header : FBuffers) {
-        if (Header->dwUser == OwnerMark())
-            std::free(Header->lpData);
-        delete Header;
-    }
-    FBuffers.clear();
+    TWaveAudioIO::FreeAllBuffers();
     FRetiredThread.reset();
     FWaveThread.reset();
 }

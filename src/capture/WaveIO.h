@@ -137,7 +137,8 @@ protected:
     // First thing in the destructor of every concrete class: closes the
     // device while the whole object, with its overrides, still exists.
     void ShutDown();
-    bool Destroying() const { return FDestroying; }
+    // The dwUser of a header whose block the component allocated and frees.
+    DWORD_PTR OwnerMark() const { return reinterpret_cast<DWORD_PTR>(this); }
 
     std::recursive_mutex FLock;
     std::atomic<bool> FOpening = false;
@@ -153,7 +154,6 @@ private:
     void WaitForCallbackThread();
     void PumpCallbackWindow();
     void ReleaseEndedThread();
-    DWORD_PTR OwnerMark() const { return reinterpret_cast<DWORD_PTR>(this); }
     void FreeHeader(WAVEHDR*& Header);
 
     bool FAsync = false;

@@ -131,7 +131,9 @@ bool TWaveAudioIn::OpenDevice(const WAVEFORMATEX* Format) {
         if (CheckResult(Result))
             return true;
     } catch (...) {
-        // The failed open is reported through the error path alone.
+        // Dropped: the error DoError throws when there is no OnError, or one
+        // from the handler. The caller then learns of the failure only from
+        // the false result and LastError.
     }
     DestroyCallback();
     return false;
@@ -193,7 +195,7 @@ bool TWaveAudioIn::QueueUserBuffer(void* Data, std::uint32_t Size, bool TakeOwne
     if (!ResizeBuffer(Header, Size, Data))
         return false;
     if (TakeOwnership)
-        Header->dwUser = reinterpret_cast<DWORD_PTR>(this);
+        Header->dwUser = OwnerMark();
     try {
         if (QueueBuffer(Header))
             return true;

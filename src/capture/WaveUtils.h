@@ -63,7 +63,6 @@ private:
 constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
-constexpr DWORD INFINITE = 0xFFFFFFFFu;
 
 // a * b / c with a 64-bit intermediate, rounded half away from zero; -1 when c is 0.
 std::int32_t MulDiv(std::int32_t A, std::int32_t B, std::int32_t C);

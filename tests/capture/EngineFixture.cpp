@@ -2,8 +2,7 @@
 
 #include "capture/ApplicationException.h"
 
-#include <QCoreApplication>
-
+#include <algorithm>
 #include <cstring>
 
 namespace vireon::test {

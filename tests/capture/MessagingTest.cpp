@@ -2,7 +2,7 @@
 #include "capture/WaveUtils.h"
 #include "capture/platform/WaitableEvent.h"
 
-#include "EngineFixture.h"
+#include "common/EventPump.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <thread>
+#include <vector>
 
 namespace vireon {
 namespace {

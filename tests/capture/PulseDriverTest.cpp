@@ -24,18 +24,8 @@ namespace vireon {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Pcm;
 using test::PulseServerTest;
-
-WAVEFORMATEX Stereo16(DWORD Rate) {
-    WAVEFORMATEX Format{};
-    Format.wFormatTag = WAVE_FORMAT_PCM;
-    Format.nChannels = 2;
-    Format.nSamplesPerSec = Rate;
-    Format.wBitsPerSample = 16;
-    Format.nBlockAlign = 4;
-    Format.nAvgBytesPerSec = 4 * Rate;
-    return Format;
-}
 
 std::string CapsName(TPulseWaveInDriver& Driver, UINT Device) {
     WAVEINCAPSA Caps{};
@@ -53,8 +43,8 @@ void ExpectNoServer(TPulseWaveInDriver& Driver) {
     EXPECT_EQ(Driver.GetNumDevs(), 0u);
     EXPECT_FALSE(Driver.HasDefaultDevice());
     EXPECT_EQ(Driver.GetDevCaps(0, Caps), VIREONERR_NOSERVER);
-    EXPECT_EQ(Driver.QueryFormat(WAVE_MAPPER, Stereo16(44100)), VIREONERR_NOSERVER);
-    EXPECT_EQ(Driver.Open(0, Stereo16(44100), Sink, Stream), VIREONERR_NOSERVER);
+    EXPECT_EQ(Driver.QueryFormat(WAVE_MAPPER, Pcm(2, 44100, 16)), VIREONERR_NOSERVER);
+    EXPECT_EQ(Driver.Open(0, Pcm(2, 44100, 16), Sink, Stream), VIREONERR_NOSERVER);
     EXPECT_EQ(Stream, nullptr);
     EXPECT_NE(Driver.ErrorText(VIREONERR_NOSERVER).find("No sound server could be reached"),
               std::string::npos);
@@ -138,23 +128,23 @@ TEST_F(PulseDriverDevices, DeviceNumberPastTheListIsRefusedEverywhere) {
     test::PulseRecordingSink Sink;
     std::unique_ptr<TWaveInStream> Stream;
     EXPECT_EQ(Driver.GetDevCaps(Missing, Caps), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(Driver.QueryFormat(Missing, Stereo16(44100)), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(Driver.Open(Missing, Stereo16(44100), Sink, Stream), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(Driver.QueryFormat(Missing, Pcm(2, 44100, 16)), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(Driver.Open(Missing, Pcm(2, 44100, 16), Sink, Stream), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(Stream, nullptr);
     EXPECT_EQ(Driver.DeviceDescription(Missing), "");
 }
 
 TEST_F(PulseDriverDevices, FormatQueryAndOpenAgreeOnWhatIsRecordable) {
-    WAVEFORMATEX Float = Stereo16(44100);
+    WAVEFORMATEX Float = Pcm(2, 44100, 16);
     Float.wFormatTag = 3;
     const struct {
         WAVEFORMATEX Format;
         MMRESULT Expected;
-    } Cases[] = {{Stereo16(44100), MMSYSERR_NOERROR},
-                 {Stereo16(48000), MMSYSERR_NOERROR},
-                 {Stereo16(8000), MMSYSERR_NOERROR},
+    } Cases[] = {{Pcm(2, 44100, 16), MMSYSERR_NOERROR},
+                 {Pcm(2, 48000, 16), MMSYSERR_NOERROR},
+                 {Pcm(2, 8000, 16), MMSYSERR_NOERROR},
                  {Float, WAVERR_BADFORMAT},
-                 {Stereo16(0), WAVERR_BADFORMAT}};
+                 {Pcm(2, 0, 16), WAVERR_BADFORMAT}};
     for (const auto& Case : Cases) {
         const auto Rate = Case.Format.nSamplesPerSec;
         EXPECT_EQ(Driver.QueryFormat(WAVE_MAPPER, Case.Format), Case.Expected) << Rate;
@@ -174,9 +164,7 @@ TEST_F(PulseDriverDevices, LongDescriptionIsWholeThereAndCutCleanlyInTheCaps) {
                                     "che";
     const std::string Module = test::LoadRemapSource("vireon_long_name", Description);
     ASSERT_FALSE(Module.empty());
-    UINT Device = 0;
-    while (Device < Driver.GetNumDevs() && Driver.DeviceDescription(Device) != Description)
-        ++Device;
+    const UINT Device = test::DeviceDescribed(Driver, Description);
     const bool Listed = Device < Driver.GetNumDevs();
     const std::string Shown = CapsName(Driver, Device);
     test::UnloadModule(Module);
@@ -217,7 +205,7 @@ TEST_F(PulseServerRestart, RecordingEndsWhenTheServerGoesAndTheDriverFindsItAgai
     TPulseWaveInDriver Driver(Server.Address());
     test::PulseRecordingSink Sink;
     std::unique_ptr<TWaveInStream> Stream;
-    ASSERT_EQ(Driver.Open(WAVE_MAPPER, Stereo16(44100), Sink, Stream), MMSYSERR_NOERROR);
+    ASSERT_EQ(Driver.Open(WAVE_MAPPER, Pcm(2, 44100, 16), Sink, Stream), MMSYSERR_NOERROR);
     test::PulseTestBuffers Buffers(1, 2 * 176400);
     ASSERT_EQ(Stream->AddBuffer(Buffers[0]), MMSYSERR_NOERROR);
     ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);

@@ -1,5 +1,7 @@
 #include "capture/platform/PulseFormat.h"
 
+#include "PulseTestBuffers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,16 +10,7 @@
 namespace vireon {
 namespace {
 
-WAVEFORMATEX Pcm(WORD Channels, DWORD Rate, WORD Bits) {
-    WAVEFORMATEX Format{};
-    Format.wFormatTag = WAVE_FORMAT_PCM;
-    Format.nChannels = Channels;
-    Format.nSamplesPerSec = Rate;
-    Format.wBitsPerSample = Bits;
-    Format.nBlockAlign = static_cast<WORD>(Channels * Bits / 8);
-    Format.nAvgBytesPerSec = Format.nBlockAlign * Rate;
-    return Format;
-}
+using test::Pcm;
 
 template <typename Change> WAVEFORMATEX Changed(WAVEFORMATEX Format, Change Apply) {
     Apply(Format);

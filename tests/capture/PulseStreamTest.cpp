@@ -20,22 +20,12 @@ namespace vireon {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Pcm;
 using test::PulseRecordingSink;
 using test::PulseTestBuffers;
 
 constexpr DWORD Stereo16BytesPerSecond = 176400;
 constexpr DWORD BytesFor50ms = 8820;
-
-WAVEFORMATEX Stereo16At44100() {
-    WAVEFORMATEX Format{};
-    Format.wFormatTag = WAVE_FORMAT_PCM;
-    Format.nChannels = 2;
-    Format.nSamplesPerSec = 44100;
-    Format.wBitsPerSample = 16;
-    Format.nBlockAlign = 4;
-    Format.nAvgBytesPerSec = Stereo16BytesPerSecond;
-    return Format;
-}
 
 DWORD PositionBytes(TWaveInStream& Stream) {
     MMTIME Time{};
@@ -47,7 +37,7 @@ DWORD PositionBytes(TWaveInStream& Stream) {
 class PulseStreamTest : public test::PulseServerTest {
 protected:
     void Open(UINT Device = WAVE_MAPPER) {
-        ASSERT_EQ(Driver.Open(Device, Stereo16At44100(), Sink, Stream), MMSYSERR_NOERROR);
+        ASSERT_EQ(Driver.Open(Device, Pcm(2, 44100, 16), Sink, Stream), MMSYSERR_NOERROR);
     }
     void Queue(PulseTestBuffers& Buffers) {
         for (std::size_t I = 0; I < Buffers.Count(); ++I)
@@ -136,10 +126,7 @@ TEST_F(PulseStreamTest, SourceThatGoesAwayReturnsTheQueueThenReportsLossOnce) {
     // changes its number while it comes and goes.
     const std::string Module = test::LoadRemapSource("vireon_vanishing", "Vireon Vanishing");
     ASSERT_FALSE(Module.empty());
-    UINT Device = 0;
-    while (Device < Driver.GetNumDevs() && Driver.DeviceDescription(Device) != "Vireon Vanishing")
-        ++Device;
-    Open(Device);
+    Open(test::DeviceDescribed(Driver, "Vireon Vanishing"));
     PulseTestBuffers Buffers(4, Stereo16BytesPerSecond);
     for (std::size_t I = 0; I < 3; ++I)
         ASSERT_EQ(Stream->AddBuffer(Buffers[I]), MMSYSERR_NOERROR);
@@ -165,7 +152,7 @@ TEST_F(PulseStreamTest, SourceThatGoesAwayReturnsTheQueueThenReportsLossOnce) {
     // The driver goes on with the devices that are there.
     PulseRecordingSink NextSink;
     std::unique_ptr<TWaveInStream> Next;
-    ASSERT_EQ(Driver.Open(WAVE_MAPPER, Stereo16At44100(), NextSink, Next), MMSYSERR_NOERROR);
+    ASSERT_EQ(Driver.Open(WAVE_MAPPER, Pcm(2, 44100, 16), NextSink, Next), MMSYSERR_NOERROR);
     PulseTestBuffers NextBuffers(1, BytesFor50ms);
     ASSERT_EQ(Next->AddBuffer(NextBuffers[0]), MMSYSERR_NOERROR);
     ASSERT_EQ(Next->Start(), MMSYSERR_NOERROR);

@@ -7,6 +7,18 @@
 
 namespace vireon::test {
 
+// A PCM record with its block align and byte rate filled in to match.
+inline WAVEFORMATEX Pcm(WORD Channels, DWORD Rate, WORD Bits) {
+    WAVEFORMATEX Format{};
+    Format.wFormatTag = WAVE_FORMAT_PCM;
+    Format.nChannels = Channels;
+    Format.nSamplesPerSec = Rate;
+    Format.wBitsPerSample = Bits;
+    Format.nBlockAlign = static_cast<WORD>(Channels * Bits / 8);
+    Format.nAvgBytesPerSec = Format.nBlockAlign * Rate;
+    return Format;
+}
+
 // Headers with data blocks of their own, as a component would queue them.
 class PulseTestBuffers {
 public:

@@ -38,4 +38,11 @@ void UnloadModule(const std::string& Index) {
     Pactl("unload-module " + Index);
 }
 
+UINT DeviceDescribed(TPulseWaveInDriver& Driver, const std::string& Description) {
+    UINT Device = 0;
+    while (Device < Driver.GetNumDevs() && Driver.DeviceDescription(Device) != Description)
+        ++Device;
+    return Device;
+}
+
 } // namespace vireon::test

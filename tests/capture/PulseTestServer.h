@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/platform/PulseDriver.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,5 +22,9 @@ std::string Pactl(const std::string& Arguments);
 // our own; the module index, to unload it again.
 std::string LoadRemapSource(const std::string& Name, const std::string& Description);
 void UnloadModule(const std::string& Index);
+
+// The number of the driver's device with this description; GetNumDevs()
+// when there is none.
+UINT DeviceDescribed(TPulseWaveInDriver& Driver, const std::string& Description);
 
 } // namespace vireon::test

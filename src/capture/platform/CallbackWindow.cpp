@@ -6,8 +6,8 @@
 
 namespace vireon {
 
-TCallbackWindow::TCallbackWindow(HWND Id, TWindowProc WindowProc)
-    : FId(Id), FWindowProc(std::move(WindowProc)), FQueue(true) {
+TCallbackWindow::TCallbackWindow(TWindowProc WindowProc)
+    : FWindowProc(std::move(WindowProc)), FQueue(true) {
     auto* Notifier = new QSocketNotifier(FQueue.WakeDescriptor(), QSocketNotifier::Read, this);
     connect(Notifier, &QSocketNotifier::activated, this, [this] { DispatchNext(); });
 }

@@ -12,10 +12,9 @@ namespace vireon {
 
 class TCallbackWindow : public QObject {
 public:
-    TCallbackWindow(HWND Id, TWindowProc WindowProc);
+    explicit TCallbackWindow(TWindowProc WindowProc);
     ~TCallbackWindow() override;
 
-    HWND Id() const { return FId; }
     TMessageQueue& Queue() { return FQueue; }
     // Runs the window procedure. A window destroyed from inside its own
     // procedure is deleted once the outermost dispatch has returned.
@@ -26,7 +25,6 @@ public:
 private:
     void DispatchNext();
 
-    HWND FId;
     TWindowProc FWindowProc;
     TMessageQueue FQueue;
     int FDispatchDepth = 0;

@@ -47,7 +47,7 @@ bool TMessageQueue::TryTake(MSG& Message) {
 bool TMessageQueue::WaitTake(MSG& Message, DWORD Milliseconds) {
     std::unique_lock Guard(FMutex);
     const auto HasMessage = [this] { return FCount > 0; };
-    if (Milliseconds == 0xFFFFFFFFu)
+    if (Milliseconds == INFINITE)
         FPosted.wait(Guard, HasMessage);
     else if (!FPosted.wait_for(Guard, std::chrono::milliseconds(Milliseconds), HasMessage))
         return false;

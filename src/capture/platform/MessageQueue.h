@@ -23,7 +23,7 @@ public:
 
     void Post(const MSG& Message);
     bool TryTake(MSG& Message);
-    // Milliseconds 0xFFFFFFFF waits for good.
+    // Milliseconds INFINITE waits for good.
     bool WaitTake(MSG& Message, DWORD Milliseconds);
     void Clear();
     // The eventfd that is readable while messages are pending; -1 without one.

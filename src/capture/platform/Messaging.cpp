@@ -52,7 +52,7 @@ HWND AllocateHWnd(TWindowProc WindowProc) {
     TRegistry& R = Registry();
     std::lock_guard Guard(R.Mutex);
     const HWND Id = R.NextId();
-    R.Windows.emplace(Id, new TCallbackWindow(Id, std::move(WindowProc)));
+    R.Windows.emplace(Id, new TCallbackWindow(std::move(WindowProc)));
     return Id;
 }
 
@@ -127,7 +127,7 @@ bool GetMessage(MSG& Message, DWORD ThreadId) {
     const std::shared_ptr<TMessageQueue> Queue = FindThreadQueue(ThreadId);
     if (!Queue)
         return false;
-    Queue->WaitTake(Message, 0xFFFFFFFFu);
+    Queue->WaitTake(Message, INFINITE);
     return Message.message != WM_QUIT;
 }
 
@@ -139,10 +139,6 @@ void PurgeThreadMessages(DWORD ThreadId) {
 HANDLE GetCurrentThread() {
     static TWaitableEvent NeverSignalled;
     return &NeverSignalled;
-}
-
-HANDLE GetCurrentProcess() {
-    return GetCurrentThread();
 }
 
 } // namespace vireon

@@ -25,6 +25,9 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::uintptr_t;
 using HANDLE = TWaitableEvent*; // a waitable; nullptr = none
 
+// A wait timeout that never runs out.
+constexpr DWORD INFINITE = 0xFFFFFFFFu;
+
 constexpr UINT WM_QUIT = 0x0012;
 
 struct MSG {
@@ -62,8 +65,7 @@ bool GetMessage(MSG& Message, DWORD ThreadId);
 // Drops every pending message of the queue.
 void PurgeThreadMessages(DWORD ThreadId);
 
-// Pseudo handles: a running thread or process never signals its own handle.
+// Pseudo handle: a running thread never signals its own handle.
 HANDLE GetCurrentThread();
-HANDLE GetCurrentProcess();
 
 } // namespace vireon

@@ -48,8 +48,8 @@ void OnServerInfo(pa_context*, const pa_server_info* Info, void* Data) {
     Query->Connection->Signal();
 }
 
-// Waits for an operation and drops it; a cancelled one calls back no more,
-// so the caller's query may go out of scope.
+// Drops an operation; one that did not complete is cancelled first, so it
+// calls back no more and the caller's query may go out of scope.
 void Finish(pa_operation* Operation, bool Completed) {
     if (Operation == nullptr)
         return;

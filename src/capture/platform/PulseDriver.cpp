@@ -11,14 +11,6 @@ namespace vireon {
 
 namespace {
 
-// The server converts rates and channel counts, so every classic format and
-// the four 48 kHz ones can be recorded from any source.
-constexpr DWORD AllFormats =
-    WAVE_FORMAT_1M08 | WAVE_FORMAT_1S08 | WAVE_FORMAT_1M16 | WAVE_FORMAT_1S16 | WAVE_FORMAT_2M08 |
-    WAVE_FORMAT_2S08 | WAVE_FORMAT_2M16 | WAVE_FORMAT_2S16 | WAVE_FORMAT_4M08 | WAVE_FORMAT_4S08 |
-    WAVE_FORMAT_4M16 | WAVE_FORMAT_4S16 | WAVE_FORMAT_48M08 | WAVE_FORMAT_48S08 |
-    WAVE_FORMAT_48M16 | WAVE_FORMAT_48S16;
-
 constexpr MMVERSION DriverVersion = 0x0100; // 1.0
 
 // Inputs before monitors, then by description; the server's name breaks
@@ -54,7 +46,9 @@ MMRESULT TPulseWaveInDriver::GetDevCaps(UINT Device, WAVEINCAPSA& Caps) {
     Caps = WAVEINCAPSA{};
     Caps.vDriverVersion = DriverVersion;
     CopyUtf8Name(Source.Description.c_str(), Caps.szPname, sizeof Caps.szPname);
-    Caps.dwFormats = AllFormats;
+    // The server converts rates and channel counts, so any source records
+    // every format.
+    Caps.dwFormats = AllWaveInFormats;
     Caps.wChannels = 2;
     return MMSYSERR_NOERROR;
 }

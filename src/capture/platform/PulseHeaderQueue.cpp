@@ -7,7 +7,8 @@ namespace vireon {
 
 namespace {
 
-// Enough for any buffer count the program sets; more only ever grows once.
+// Enough for any buffer count the program sets; beyond that the ring doubles
+// as often as needed and keeps its size.
 constexpr std::size_t InitialSlots = 32;
 
 } // namespace

@@ -21,8 +21,8 @@ public:
     bool Empty() const { return FCount == 0; }
     std::size_t Count() const { return FCount; }
 
-    // Copies recorded bytes into the front header, or Fill bytes of silence
-    // when Data is nullptr. Advances Data (if any) and takes from Bytes what
+    // Copies recorded bytes into the front header, or silence when Data is
+    // nullptr (a hole in the recording). Advances Data (if any) and takes from Bytes what
     // was used. Returns the front header once it is full, taken out of the
     // queue; nullptr otherwise. With no header queued the bytes are dropped,
     // as a device drops what it has no buffer for.

@@ -2,7 +2,6 @@
 
 #include "capture/platform/PulseFormat.h"
 
-#include <pulse/channelmap.h>
 #include <pulse/error.h>
 #include <pulse/operation.h>
 #include <pulse/timeval.h>
@@ -79,8 +78,6 @@ TPulseStream::~TPulseStream() {
 
 MMRESULT TPulseStream::Connect(const std::string& SourceName) {
     const pa_sample_spec SampleFormat = PulseSampleSpec(FFormat);
-    pa_channel_map Map;
-    pa_channel_map_init_auto(&Map, SampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
     const pa_buffer_attr Attributes = RecordBufferAttributes(SampleFormat);
     // Paused until Start, like a device that is opened but not started; kept
     // on its source, so a source that goes away ends the recording.
@@ -90,7 +87,7 @@ MMRESULT TPulseStream::Connect(const std::string& SourceName) {
 
     FConnection->Lock();
     pa_context* Context = FConnection->Context();
-    FStream = pa_stream_new(Context, "Vireon recording", &SampleFormat, &Map);
+    FStream = pa_stream_new(Context, "Vireon recording", &SampleFormat, nullptr);
     MMRESULT Result = MMSYSERR_NOERROR;
     if (FStream == nullptr) {
         Result = ConnectError(pa_context_errno(Context));

@@ -8,8 +8,6 @@ namespace vireon {
 
 namespace {
 
-constexpr DWORD AllFormatFlags = 0xFFFF;
-
 bool IsOurDevice(UINT Device) {
     return Device == 0 || Device == WAVE_MAPPER;
 }
@@ -31,7 +29,7 @@ MMRESULT TTestSignalDriver::GetDevCaps(UINT Device, WAVEINCAPSA& Caps) {
         return MMSYSERR_BADDEVICEID;
     Caps = WAVEINCAPSA{};
     std::strncpy(Caps.szPname, DeviceName, MAXPNAMELEN - 1);
-    Caps.dwFormats = AllFormatFlags;
+    Caps.dwFormats = AllWaveInFormats;
     Caps.wChannels = 2;
     return MMSYSERR_NOERROR;
 }

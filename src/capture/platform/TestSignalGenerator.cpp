@@ -14,7 +14,8 @@ constexpr double SweepTopOfNyquist = 0.9;
 
 TTestSignalGenerator::TTestSignalGenerator(std::uint32_t SampleRate)
     : FSampleRate(SampleRate),
-      FSweepEndFrequency(std::min(SweepTop, SweepTopOfNyquist * SampleRate / 2.0)) {}
+      FSweepEndFrequency(std::min(SweepTop, SweepTopOfNyquist * SampleRate / 2.0)),
+      FGrowth(std::log(FSweepEndFrequency / SweepStartFrequency) / SweepSeconds) {}
 
 double TTestSignalGenerator::Value(std::uint64_t Frame) const {
     constexpr double TwoPi = 2.0 * std::numbers::pi;
@@ -24,10 +25,8 @@ double TTestSignalGenerator::Value(std::uint64_t Frame) const {
     const double Tone = std::sin(TwoPi * ToneFrequency * ToneTime);
     const std::uint64_t SweepFrames = static_cast<std::uint64_t>(SweepSeconds) * FSampleRate;
     const double SweepTime = static_cast<double>(Frame % SweepFrames) / Rate;
-    const double Ratio = FSweepEndFrequency / SweepStartFrequency;
-    const double Growth = std::log(Ratio) / SweepSeconds;
     const double SweepPhase =
-        TwoPi * SweepStartFrequency * (std::exp(Growth * SweepTime) - 1.0) / Growth;
+        TwoPi * SweepStartFrequency * (std::exp(FGrowth * SweepTime) - 1.0) / FGrowth;
     return ToneAmplitude * Tone + SweepAmplitude * std::sin(SweepPhase);
 }
 
@@ -44,11 +43,13 @@ void TTestSignalGenerator::Fill(void* Dest, const WAVEFORMATEX& Format, std::uin
     auto* Out = static_cast<std::uint8_t*>(Dest);
     for (std::uint32_t I = 0; I < Frames; ++I) {
         const double V = Value(FirstFrame + I);
-        for (WORD Channel = 0; Channel < Format.nChannels; ++Channel) {
-            if (Format.wBitsPerSample == 8) {
-                *Out++ = To8Bit(V);
-            } else {
-                const auto S = static_cast<std::uint16_t>(To16Bit(V));
+        if (Format.wBitsPerSample == 8) {
+            const std::uint8_t S = To8Bit(V);
+            for (WORD Channel = 0; Channel < Format.nChannels; ++Channel)
+                *Out++ = S;
+        } else {
+            const auto S = static_cast<std::uint16_t>(To16Bit(V));
+            for (WORD Channel = 0; Channel < Format.nChannels; ++Channel) {
                 *Out++ = static_cast<std::uint8_t>(S & 0xFF);
                 *Out++ = static_cast<std::uint8_t>(S >> 8);
             }

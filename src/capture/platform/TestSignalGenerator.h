@@ -33,6 +33,8 @@ public:
 private:
     std::uint32_t FSampleRate;
     double FSweepEndFrequency;
+    // The sweep's exponential rate, per second.
+    const double FGrowth;
 };
 
 } // namespace vireon

@@ -4,14 +4,9 @@
 
 namespace vireon {
 
-namespace {
-// Room for every header the recorder queues, so queueing never allocates.
-constexpr std::size_t ExpectedQueueLength = 64;
-} // namespace
-
 TTestSignalStream::TTestSignalStream(const WAVEFORMATEX& Format, TWaveInSink& Sink)
     : FFormat(Format), FSink(Sink), FGenerator(Format.nSamplesPerSec) {
-    FQueue.reserve(ExpectedQueueLength);
+    FQueue.reserve(ExpectedHeaderQueueLength);
     FThread = std::thread([this] { Run(); });
 }
 

@@ -18,11 +18,6 @@ void TWaitableEvent::Set() {
         Waiter->wakeUp();
 }
 
-void TWaitableEvent::Reset() {
-    std::lock_guard Guard(FMutex);
-    FSet = false;
-}
-
 bool TWaitableEvent::IsSet() const {
     std::lock_guard Guard(FMutex);
     return FSet;
@@ -30,7 +25,7 @@ bool TWaitableEvent::IsSet() const {
 
 bool TWaitableEvent::Wait(DWORD Milliseconds) const {
     std::unique_lock Guard(FMutex);
-    if (Milliseconds == 0xFFFFFFFFu) {
+    if (Milliseconds == INFINITE) {
         FChanged.wait(Guard, [this] { return FSet; });
         return true;
     }

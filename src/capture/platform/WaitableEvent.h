@@ -3,7 +3,7 @@
 // A manual-reset event: the waitable behind HANDLE. Signalling it also wakes
 // every thread that waits for it inside its Qt event dispatcher.
 
-#include "capture/platform/MMSystem.h"
+#include "capture/platform/Messaging.h"
 
 #include <QAbstractEventDispatcher>
 
@@ -20,9 +20,8 @@ public:
     TWaitableEvent& operator=(const TWaitableEvent&) = delete;
 
     void Set();
-    void Reset();
     bool IsSet() const;
-    // Blocks without handling events; Milliseconds 0xFFFFFFFF waits for good.
+    // Blocks without handling events; Milliseconds INFINITE waits for good.
     bool Wait(DWORD Milliseconds) const;
 
     void AddWaiter(QAbstractEventDispatcher* Dispatcher);

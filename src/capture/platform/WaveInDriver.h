@@ -9,11 +9,23 @@
 
 #include "capture/platform/MMSystem.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vireon {
+
+// Every classic format and the four 48 kHz ones, as in WAVEINCAPSA::dwFormats.
+constexpr DWORD AllWaveInFormats =
+    WAVE_FORMAT_1M08 | WAVE_FORMAT_1S08 | WAVE_FORMAT_1M16 | WAVE_FORMAT_1S16 | WAVE_FORMAT_2M08 |
+    WAVE_FORMAT_2S08 | WAVE_FORMAT_2M16 | WAVE_FORMAT_2S16 | WAVE_FORMAT_4M08 | WAVE_FORMAT_4S08 |
+    WAVE_FORMAT_4M16 | WAVE_FORMAT_4S16 | WAVE_FORMAT_48M08 | WAVE_FORMAT_48S08 |
+    WAVE_FORMAT_48M16 | WAVE_FORMAT_48S16;
+
+// Header queues reserve this much room up front, so queueing the recorder's
+// buffers does not allocate.
+constexpr std::size_t ExpectedHeaderQueueLength = 64;
 
 // Implemented by the layer for each open device; safe to call from any thread.
 class TWaveInSink {
@@ -69,7 +81,8 @@ public:
 };
 
 // The drivers in device-number order. The program installs the system driver
-// and the test-signal device at start-up; tests install their own.
+// and the test-signal device at start-up; tests install their own. Install
+// before any waveIn call; the list is read without a lock afterwards.
 void SetWaveInDrivers(std::vector<std::shared_ptr<TWaveInDriver>> Drivers);
 // Installs DefaultWaveInDrivers() on first use unless SetWaveInDrivers ran.
 const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers();

@@ -6,13 +6,9 @@
 
 namespace vireon {
 
-namespace {
-constexpr std::size_t ExpectedQueueLength = 64;
-}
-
 TWaveInHandle::TWaveInHandle(HWAVEIN Id, DWORD CallbackKind, DWORD_PTR Callback)
     : FId(Id), FCallbackKind(CallbackKind), FCallback(Callback) {
-    FQueued.reserve(ExpectedQueueLength);
+    FQueued.reserve(ExpectedHeaderQueueLength);
 }
 
 TWaveInHandle::~TWaveInHandle() = default;

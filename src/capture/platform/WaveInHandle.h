@@ -19,7 +19,6 @@ public:
     TWaveInHandle(HWAVEIN Id, DWORD CallbackKind, DWORD_PTR Callback);
     ~TWaveInHandle() override;
 
-    HWAVEIN Id() const { return FId; }
     // The driver is kept alive for as long as its stream.
     void Attach(std::shared_ptr<TWaveInDriver> Driver, std::unique_ptr<TWaveInStream> Stream) {
         FDriver = std::move(Driver);

@@ -10,7 +10,6 @@ namespace vireon::test {
 namespace {
 // Logging stops here rather than grow the log while a test counts allocations.
 constexpr std::size_t CallLogCapacity = 1 << 16;
-constexpr std::size_t ExpectedQueueLength = 64;
 
 std::size_t IndexOf(TScriptedCall Call) {
     return static_cast<std::size_t>(Call);
@@ -20,7 +19,7 @@ std::size_t IndexOf(TScriptedCall Call) {
 TScriptedWaveInDriver::TScriptedWaveInDriver(std::vector<TScriptedDevice> Devices, bool HasDefault)
     : FDevices(std::move(Devices)), FHasDefault(HasDefault) {
     FCallLog.reserve(CallLogCapacity);
-    FQueue.reserve(ExpectedQueueLength);
+    FQueue.reserve(ExpectedHeaderQueueLength);
 }
 
 TScriptedWaveInDriver::~TScriptedWaveInDriver() = default;
@@ -57,7 +56,6 @@ void TScriptedWaveInDriver::LoseDevice() {
     std::lock_guard Guard(FMutex);
     if (FSink == nullptr)
         return;
-    FLost = true;
     ReturnAllLocked();
     FSink->DeviceLost();
 }
@@ -146,7 +144,6 @@ MMRESULT TScriptedWaveInDriver::Open(UINT Device, const WAVEFORMATEX& Format, TW
         return MMSYSERR_ALLOCATED;
     FSink = &Sink;
     FOpenFormat = Format;
-    FLost = false;
     FStarted = false;
     Stream = std::make_unique<TScriptedWaveInStream>(*this);
     return MMSYSERR_NOERROR;

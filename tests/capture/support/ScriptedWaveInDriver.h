@@ -96,7 +96,6 @@ private:
     std::vector<TScriptedCall> FCallLog;
     bool FHoldOnReset = false;
     std::uint32_t FPartialBytesOnReset = 0;
-    bool FLost = false;
     bool FStarted = false;
     TWaveInSink* FSink = nullptr;
     std::optional<WAVEFORMATEX> FOpenFormat;
