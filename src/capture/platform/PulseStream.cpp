@@ -26,15 +26,24 @@ void OnCompleted(pa_stream*, int Success, void* Data) {
 }
 
 // With the loop's lock held: waits for a stream operation to complete.
+// libpulse drops the operation without calling back when the stream fails, so
+// the wait also ends then instead of running into the time-out.
 MMRESULT Await(TPulseConnection& Connection, pa_operation* Operation, TCompletion& Completion) {
     if (Operation == nullptr)
         return MMSYSERR_ERROR;
-    const bool Done = Connection.WaitUntil([&Completion] { return Completion.Done; });
-    if (!Done)
+    Connection.WaitUntil([Operation, &Completion] {
+        return Completion.Done || pa_operation_get_state(Operation) != PA_OPERATION_RUNNING;
+    });
+    // Dropped while the server is still there: the stream failed, so its
+    // source went away.
+    const bool Lost = !Completion.Done &&
+                      pa_operation_get_state(Operation) == PA_OPERATION_CANCELLED &&
+                      PA_CONTEXT_IS_GOOD(pa_context_get_state(Connection.Context()));
+    if (!Completion.Done)
         pa_operation_cancel(Operation);
     pa_operation_unref(Operation);
-    if (!Done)
-        return VIREONERR_NOSERVER;
+    if (!Completion.Done)
+        return Lost ? VIREONERR_DEVICELOST : VIREONERR_NOSERVER;
     return Completion.Success ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }
 
