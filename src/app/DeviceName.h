@@ -6,11 +6,13 @@
 
 namespace vireon {
 
-// One entry of the main window's device list: a wave input device's name and
-// the device number it was read for.
+// One entry of the main window's device list: a wave input device's name,
+// the device number it was read for, and what the system calls the device
+// (which, unlike the number, stays the same when devices come and go).
 struct TDeviceName {
     QString Name;
     std::int32_t DeviceID = 0;
+    QString SystemName;
 };
 
 } // namespace vireon

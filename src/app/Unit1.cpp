@@ -7,6 +7,7 @@
 #include "app/dialogs/SampleSetup.h"
 #include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
+#include "capture/platform/WaveInDriver.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "ui/Pictures.h"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 
 namespace vireon {
@@ -130,6 +132,7 @@ void TForm1::CreateRecorder() {
     Rec->SetBufferCount(5);
     Rec->OnData = [this](QObject* Sender, const void* Buffer, std::uint32_t BufferSize,
                          bool& FreeIt) { RecData(Sender, Buffer, BufferSize, FreeIt); };
+    Rec->OnDeactivate = [this](QObject* Sender) { RecDeactivate(Sender); };
 }
 
 void TForm1::ConnectHandlers() {
@@ -166,18 +169,43 @@ void TForm1::FormCreate(QObject*) {
 }
 
 void TForm1::ListDevices() {
-    const std::uint32_t Count = Rec->GetNumDevs();
-    for (std::uint32_t Device = 0; Device < Count; ++Device) {
-        QString Name;
-        try {
-            Rec->SetDeviceID(Device);
-            Name = QString::fromStdString(Rec->GetDeviceName());
-        } catch (const std::exception&) {
-            // A device whose capabilities cannot be read has no name; it must
-            // not stop the window from opening.
-        }
-        DeviceNames.push_back({Name, static_cast<std::int32_t>(Device)});
-    }
+    // Read in one go and without touching the recorder, which keeps the
+    // device it has (and may be recording from it).
+    const std::vector<TWaveInDeviceInfo> Devices = ListWaveInDevices();
+    DeviceNames.clear();
+    for (std::size_t Device = 0; Device < Devices.size(); ++Device)
+        DeviceNames.push_back({QString::fromStdString(Devices[Device].Description),
+                               static_cast<std::int32_t>(Device),
+                               QString::fromStdString(Devices[Device].Name)});
+}
+
+std::optional<std::uint32_t> TForm1::ChosenDeviceNumber() const {
+    if (FChosenDeviceName.isEmpty())
+        return Rec->DeviceID();
+    const auto Found = std::find_if(
+        DeviceNames.begin(), DeviceNames.end(),
+        [this](const TDeviceName& Device) { return Device.SystemName == FChosenDeviceName; });
+    if (Found == DeviceNames.end())
+        return std::nullopt;
+    return static_cast<std::uint32_t>(Found->DeviceID);
+}
+
+void TForm1::FollowChosenDevice() {
+    const std::optional<std::uint32_t> Number = ChosenDeviceNumber();
+    if (Number && !Rec->Active())
+        Rec->SetDeviceID(*Number);
+}
+
+void TForm1::RememberChosenDevice() {
+    const std::uint32_t Device = Rec->DeviceID();
+    FChosenDeviceName = Device < DeviceNames.size() ? DeviceNames[Device].SystemName : QString();
+}
+
+QString TForm1::DeviceDescription(std::uint32_t Device) const {
+    if (Device < DeviceNames.size())
+        return DeviceNames[Device].Name;
+    const QString Default = QString::fromStdString(Rec->GetDeviceName());
+    return Default.isEmpty() ? QStringLiteral("the default recording device") : Default;
 }
 
 void TForm1::CreateDisplays() {
@@ -207,12 +235,21 @@ void TForm1::btnStartClick(QObject*) {
 }
 
 void TForm1::StartCapture() {
+    StatusText->clear();
     ApplyAnalysisSettings();
     ShowWindowName();
     try {
+        // Numbers move when devices come and go: the chosen device is found
+        // by its name, and one that is gone is not swapped for another.
+        ListDevices();
+        if (!ChosenDeviceNumber())
+            throw std::runtime_error("The recording device is no longer available.");
+        FollowChosenDevice();
+        FRecordingDeviceName = DeviceDescription(Rec->DeviceID());
         OpenCapture();
-    } catch (...) {
-        throw std::runtime_error(FailedStartMessage);
+    } catch (const std::exception& Error) {
+        // The second line says what to fix.
+        throw std::runtime_error(std::string(FailedStartMessage) + "\n" + Error.what());
     }
 }
 
@@ -224,7 +261,9 @@ void TForm1::OpenCapture() {
         // A device that took the format but then failed to open leaves the
         // recorder inactive without raising; that is a failed open too.
         if (!Rec->Active())
-            throw std::runtime_error("The recording device did not open.");
+            throw std::runtime_error(Rec->LastError() != MMSYSERR_NOERROR
+                                         ? Rec->LastErrorText()
+                                         : std::string("The recording device did not open."));
     } catch (...) {
         Running = false;
         Rec->SetActive(false);
@@ -240,14 +279,34 @@ void TForm1::StopCapture() {
     btnStart->setText(QStringLiteral("Start"));
 }
 
+void TForm1::RecDeactivate(QObject*) {
+    const MMRESULT Reason = Rec->LostReason();
+    if (!Running || Reason == MMSYSERR_NOERROR)
+        return;
+    // No box: the user may be away, and the message stays until the next Start.
+    Running = false;
+    btnStart->setText(QStringLiteral("Start"));
+    StatusText->setText(
+        Reason == VIREONERR_NOSERVER
+            ? QStringLiteral("Recording stopped: the sound server went away.")
+            : QStringLiteral("Recording stopped: \"%1\" was removed.").arg(FRecordingDeviceName));
+}
+
 void TForm1::Open1Click(QObject*) {
     close();
 }
 
 void TForm1::Settings2Click(QObject*) {
     TfrmSampleSetup Dialog(this);
+    ListDevices();
+    FollowChosenDevice();
     FillSettingsDialog(Dialog);
-    if (Dialog.exec() != QDialog::Accepted)
+    const std::uint32_t ShownDevice = Rec->DeviceID();
+    const int Result = Dialog.exec();
+    // A device picked in the dialog is in effect even after "Cancel".
+    if (Rec->DeviceID() != ShownDevice)
+        RememberChosenDevice();
+    if (Result != QDialog::Accepted)
         return;
     const std::int32_t NewFFTSize = FFTSizeFromText(Dialog.cbFFTSize->currentText());
     const bool WasRunning = Running;
@@ -264,8 +323,9 @@ void TForm1::FillSettingsDialog(TfrmSampleSetup& Dialog) {
     Dialog.SampleRates->clear();
     // While capture runs only the window kind can change.
     Dialog.EnableCaptureChoices(!Running);
-    Dialog.ListDevices(DeviceNames, Rec->GetNumDevs());
-    Dialog.SelectDevice(Rec->DeviceID());
+    Dialog.ListDevices(DeviceNames);
+    // A chosen device that is gone is shown as the default: it is not offered.
+    Dialog.SelectDevice(ChosenDeviceNumber().value_or(WAVE_MAPPER));
     Dialog.FillSampleRates();
     Dialog.SelectFormat(Rec->PCMFormat());
     Dialog.ShowFFTSize(FFTSize);
@@ -372,25 +432,20 @@ void TForm1::sFadeRateChange(QObject*) {
 }
 
 void TForm1::LoadSettings() {
+    // A store that cannot be opened applies nothing; the recorder is still on
+    // the default device (-1), as on a first run.
     TSettingsKey Key;
     if (!Key.Open())
         return;
-    LoadGroup(
-        [&] {
-            Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
-        },
-        [&] { Rec->SetDeviceID(WAVE_MAPPER); });
+    LoadGroup([&] { LoadDevice(Key); },
+              [&] {
+                  Rec->SetDeviceID(WAVE_MAPPER);
+                  RememberChosenDevice();
+              });
     LoadGroup([&] { tbPeakHoldSpeed->setValue(Key.ReadInteger(QStringLiteral("PeakSpeed"))); },
               [&] { tbPeakHoldSpeed->setValue(2); });
     // No default for the bounds: whatever was applied before a failure stays.
-    LoadGroup(
-        [&] {
-            move(pos().x(), Key.ReadInteger(QStringLiteral("Top")));
-            move(Key.ReadInteger(QStringLiteral("Left")), pos().y());
-            resize(width(), Key.ReadInteger(QStringLiteral("Height")));
-            resize(Key.ReadInteger(QStringLiteral("Width")), height());
-        },
-        [] {});
+    LoadGroup([&] { LoadBounds(Key); }, [] {});
     LoadGroup(
         [&] {
             const auto Kind =
@@ -418,11 +473,45 @@ void TForm1::LoadSettings() {
     setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
 }
 
+void TForm1::LoadDevice(const TSettingsKey& Key) {
+    // The name finds the device wherever its number moved to; a device that
+    // is gone gives the default one, never whatever has its number now. An
+    // older file has only the number.
+    const QString Name = Key.ReadString(QStringLiteral("DeviceName"));
+    if (Name.isEmpty()) {
+        Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
+    } else {
+        const auto Found = std::find_if(
+            DeviceNames.begin(), DeviceNames.end(),
+            [&Name](const TDeviceName& Device) { return Device.SystemName == Name; });
+        Rec->SetDeviceID(Found != DeviceNames.end() ? static_cast<std::uint32_t>(Found->DeviceID)
+                                                    : WAVE_MAPPER);
+    }
+    RememberChosenDevice();
+}
+
+void TForm1::LoadBounds(const TSettingsKey& Key) {
+    // A stored place or size far beyond the screen (a monitor since removed,
+    // a damaged file) gives a window that fits the screen: a huge one would
+    // need back buffers of gigabytes.
+    const QRect Screen = screen()->availableGeometry();
+    const auto OnScreen = [](int Value, int Low, int High) {
+        return std::max(Low, std::min(Value, High));
+    };
+    move(pos().x(),
+         OnScreen(Key.ReadInteger(QStringLiteral("Top")), Screen.top(), Screen.bottom()));
+    move(OnScreen(Key.ReadInteger(QStringLiteral("Left")), Screen.left(), Screen.right()),
+         pos().y());
+    resize(width(), std::min(Key.ReadInteger(QStringLiteral("Height")), Screen.height()));
+    resize(std::min(Key.ReadInteger(QStringLiteral("Width")), Screen.width()), height());
+}
+
 void TForm1::SaveSettings() {
     TSettingsKey Key;
     if (!Key.Open())
         return;
     Key.WriteInteger(QStringLiteral("Device"), static_cast<std::int32_t>(Rec->DeviceID()));
+    Key.WriteString(QStringLiteral("DeviceName"), FChosenDeviceName);
     Key.WriteInteger(QStringLiteral("FFTWindow"),
                      static_cast<std::int32_t>(SpectrumDisplay->FFT->Window()));
     Key.WriteInteger(QStringLiteral("FFTSize"), FFTSize);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace vireon {
@@ -16,6 +17,7 @@ class TLiveAudioRecorder;
 class TQuorScope;
 class TQuorSpectrumDisplay;
 class TfrmSampleSetup;
+class TSettingsKey;
 
 // The main window: owns the recorder, creates the spectrum display and the
 // spectrogram strip, carries every recorded buffer to both, and keeps the
@@ -40,7 +42,8 @@ public:
     TQuorSpectrumDisplay* SpectrumDisplay = nullptr;
     TQuorScope* ScopeDisplay = nullptr;
 
-    // Entry i names wave input device i; filled once by FormCreate.
+    // Entry i names wave input device i; read at start-up and again each
+    // time the settings dialog opens, so it lists the devices there are now.
     std::vector<TDeviceName> DeviceNames;
 
     void FormCreate(QObject* Sender);
@@ -79,6 +82,19 @@ private:
     void ListDevices();
     void CreateDisplays();
     void StartCapture();
+    // The chosen device's number in DeviceNames; the recorder's own number
+    // for the default device or one without a name; none when it is gone.
+    std::optional<std::uint32_t> ChosenDeviceNumber() const;
+    // Moves the stopped recorder to the chosen device's number, which moves
+    // when devices come and go.
+    void FollowChosenDevice();
+    // Notes what the system calls the recorder's device, from DeviceNames.
+    void RememberChosenDevice();
+    QString DeviceDescription(std::uint32_t DeviceID) const;
+    // The recorder closed without being asked: the device went away.
+    void RecDeactivate(QObject* Sender);
+    void LoadDevice(const TSettingsKey& Key);
+    void LoadBounds(const TSettingsKey& Key);
     // Opens the recorder and shows it running; a refusal leaves capture
     // stopped and is raised with the recorder's own error.
     void OpenCapture();
@@ -89,6 +105,11 @@ private:
 
     bool FClosed = false;
     bool FShownOnce = false;
+    // What the system calls the chosen device; empty for the default device
+    // or a device that has no such name.
+    QString FChosenDeviceName;
+    // The device as the user knows it, for the message when it goes away.
+    QString FRecordingDeviceName;
 };
 
 // The main window of the running program (the dialogs reach the recorder

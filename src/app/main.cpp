@@ -18,11 +18,17 @@ int main(int argc, char** argv) {
 
     TForm1 MainForm;
     // SIGTERM, SIGINT and the end of the desktop session close the window the
-    // way "Exit" does: settings saved, capture stopped.
+    // way "Exit" does: settings saved, capture stopped. Then every event loop
+    // ends, also that of an error box or a dialog left open, which would
+    // otherwise keep the program alive.
+    const auto CloseAll = [&MainForm] {
+        MainForm.close();
+        QCoreApplication::exit(0);
+    };
     TTerminationSignals Signals;
-    QObject::connect(&Signals, &TTerminationSignals::Received, &MainForm, &TForm1::close);
+    QObject::connect(&Signals, &TTerminationSignals::Received, &MainForm, CloseAll);
     QObject::connect(&App, &QGuiApplication::commitDataRequest, &MainForm,
-                     [&MainForm](QSessionManager&) { MainForm.close(); });
+                     [CloseAll](QSessionManager&) { CloseAll(); });
     MainForm.show();
     return TVireonApplication::exec();
 }

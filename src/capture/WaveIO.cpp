@@ -45,10 +45,12 @@ void TWaveAudioIO::SetDeviceID(std::uint32_t Value) {
 void TWaveAudioIO::SetActive(bool Value) {
     if (Value == GetActive())
         return;
-    if (Value)
+    if (Value) {
+        FLostReason = MMSYSERR_NOERROR;
         Open();
-    else
+    } else {
         Close();
+    }
 }
 
 void TWaveAudioIO::SetPaused(bool Value) {
@@ -243,7 +245,7 @@ bool TWaveAudioIO::ProcessWaveMessage(UINT Code, LPARAM Param) {
             HandleInputDone(Header);
             break;
         default:
-            HandleDeviceLost();
+            HandleDeviceLost(static_cast<MMRESULT>(Param));
             break;
         }
     } catch (const std::exception& Error) {
@@ -254,10 +256,12 @@ bool TWaveAudioIO::ProcessWaveMessage(UINT Code, LPARAM Param) {
     return true;
 }
 
-void TWaveAudioIO::HandleDeviceLost() {
+void TWaveAudioIO::HandleDeviceLost(MMRESULT Reason) {
     // Losing a device is no failed call of ours: no error path, just the close.
-    if (Active() && !FClosing)
+    if (Active() && !FClosing) {
+        FLostReason = Reason;
         Close();
+    }
 }
 
 bool TWaveAudioIO::OwnsHeader(const WAVEHDR* Header) const {

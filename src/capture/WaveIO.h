@@ -57,6 +57,10 @@ public:
     std::uint16_t BufferCount() const { return FBufferCount; }
     void SetBufferCount(std::uint16_t Value) { FBufferCount = Value; }
     MMRESULT LastError() const { return FLastError; }
+    // Why the driver lost the device this component last had open
+    // (VIREONERR_DEVICELOST, VIREONERR_NOSERVER); MMSYSERR_NOERROR while it
+    // has not, or once it is opened again.
+    MMRESULT LostReason() const { return FLostReason; }
     std::string LastErrorText() { return GetErrorText(FLastError); }
 
     // Both return at the latest after WaveDeviceTimeout. When a close the
@@ -91,8 +95,9 @@ protected:
     virtual void HandleOutputOpened() { DeviceOpened(); }
     virtual void HandleOutputClosed() { DeviceClosed(); }
     virtual void HandleOutputDone(WAVEHDR* /*Header*/) {}
-    // The driver lost the device: close through the normal path.
-    virtual void HandleDeviceLost();
+    // The driver lost the device for Reason: close through the normal path;
+    // LostReason() tells OnDeactivate why.
+    virtual void HandleDeviceLost(MMRESULT Reason);
 
     virtual bool GetActive() { return FCallback != 0; }
     virtual bool GetPaused() = 0;
@@ -159,6 +164,7 @@ private:
     bool FAsync = false;
     std::uint32_t FDeviceID = 0xFFFFFFFFu;
     std::atomic<MMRESULT> FLastError = 0;
+    std::atomic<MMRESULT> FLostReason = 0;
     std::atomic<std::uint16_t> FBufferLength = 1000;
     std::atomic<std::uint16_t> FBufferCount = 2;
     std::atomic<bool> FDestroying = false;

@@ -94,6 +94,10 @@ void TWaveAudioIn::GetWaveFormat(PWaveFormatEx& Format, bool& FreeIt) {
 }
 
 MMRESULT TWaveAudioIn::ValidateDeviceID(std::uint32_t ID) {
+    // The default device can always be chosen; with no device behind it the
+    // open says why.
+    if (ID == WAVE_MAPPER)
+        return MMSYSERR_NOERROR;
     WAVEINCAPSA Caps{};
     return waveInGetDevCapsA(ID, &Caps, sizeof Caps);
 }

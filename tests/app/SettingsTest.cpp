@@ -139,8 +139,9 @@ TEST_F(Settings, AStoreThatCannotBeCreatedIsLeftAloneAndTheProgramGoesOn) {
     EXPECT_EQ(F.FFTSize, 4096);
     EXPECT_EQ(F.CurrentWindow, TdspWindow::fwBlackman);
     EXPECT_EQ(F.comboWindow->currentText(), "Blackman");
-    // The last device listed stays chosen.
-    EXPECT_EQ(F.Rec->DeviceID(), 1u);
+    // Listing the devices chooses none of them: the default device, as on a
+    // first run.
+    EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice);
 
     ClickStart();
     EXPECT_TRUE(F.Running);

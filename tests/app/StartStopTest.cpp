@@ -62,12 +62,17 @@ TEST_F(StartStop, RefusedStartShowsOneMessageAndStaysStoppedUntilTriedAgain) {
         const char* What;
         TScriptedCall Call;
         MMRESULT Code;
+        const char* Cause; // the second line, the recorder's own error
     };
     // The format query failing raises out of the start; a real open failing is
     // absorbed by the recorder, which then is simply not active.
     const Refusal Refusals[] = {
-        {"format refused", TScriptedCall::QueryFormat, WAVERR_BADFORMAT},
-        {"open fails after the format was accepted", TScriptedCall::Open, MMSYSERR_ALLOCATED},
+        {"format refused", TScriptedCall::QueryFormat, WAVERR_BADFORMAT,
+         "The device cannot record in the requested format."},
+        {"open fails after the format was accepted", TScriptedCall::Open, MMSYSERR_ALLOCATED,
+         "The specified device is already in use."},
+        {"no sound server", TScriptedCall::QueryFormat, VIREONERR_NOSERVER,
+         "No sound server could be reached."},
     };
     for (const Refusal& Case : Refusals) {
         SCOPED_TRACE(Case.What);
@@ -75,7 +80,7 @@ TEST_F(StartStop, RefusedStartShowsOneMessageAndStaysStoppedUntilTriedAgain) {
         Driver->Fail(Case.Call, Case.Code);
         ErrorBoxTexts.clear();
         F.btnStart->click();
-        EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStart});
+        EXPECT_EQ(ErrorBoxTexts, QStringList{QString(FailedStart) + "\n" + Case.Cause});
         EXPECT_FALSE(F.Running);
         EXPECT_EQ(F.btnStart->text(), "Start");
         EXPECT_FALSE(F.Rec->Active());

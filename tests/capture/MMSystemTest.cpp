@@ -177,8 +177,10 @@ TEST(TestSignalDevice, IsAlwaysThereAndAcceptsEveryProgramFormat) {
     const auto Drivers = DefaultWaveInDrivers();
     ASSERT_FALSE(Drivers.empty());
     TWaveInDriver& Signal = *Drivers.back();
-    EXPECT_TRUE(Signal.HasDefaultDevice());
+    // Recorded only when chosen, never as the default device.
+    EXPECT_FALSE(Signal.HasDefaultDevice());
     WAVEINCAPSA Caps{};
+    EXPECT_EQ(Signal.GetDevCaps(WAVE_MAPPER, Caps), MMSYSERR_BADDEVICEID);
     ASSERT_EQ(Signal.GetDevCaps(0, Caps), MMSYSERR_NOERROR);
     EXPECT_STREQ(Caps.szPname, "Vireon Test Signal");
     for (int Ordinal = 1; Ordinal <= 20; ++Ordinal) {

@@ -14,10 +14,11 @@ void PulseRecordingSink::BufferDone(WAVEHDR* Header) {
     FChanged.notify_all();
 }
 
-void PulseRecordingSink::DeviceLost() {
+void PulseRecordingSink::DeviceLost(MMRESULT Reason) {
     std::lock_guard<std::mutex> Guard(FLock);
     if (FLostCount++ == 0)
         FReturnedBeforeLost = FReturned.size();
+    FLostReason = Reason;
     FChanged.notify_all();
 }
 
@@ -49,6 +50,11 @@ std::size_t PulseRecordingSink::ReturnedBeforeLost() {
 int PulseRecordingSink::LostCount() {
     std::lock_guard<std::mutex> Guard(FLock);
     return FLostCount;
+}
+
+MMRESULT PulseRecordingSink::LostReason() {
+    std::lock_guard<std::mutex> Guard(FLock);
+    return FLostReason;
 }
 
 } // namespace vireon::test

@@ -19,7 +19,7 @@ public:
     PulseRecordingSink();
 
     void BufferDone(WAVEHDR* Header) override;
-    void DeviceLost() override;
+    void DeviceLost(MMRESULT Reason) override;
 
     // Wait until Count headers in all have come back.
     bool WaitForBuffers(std::size_t Count, std::chrono::milliseconds Limit);
@@ -29,6 +29,7 @@ public:
     std::vector<Clock::time_point> ReturnTimes();
     std::size_t ReturnedBeforeLost();
     int LostCount();
+    MMRESULT LostReason();
 
 private:
     std::mutex FLock;
@@ -37,6 +38,7 @@ private:
     std::vector<Clock::time_point> FTimes;
     std::size_t FReturnedBeforeLost = 0;
     int FLostCount = 0;
+    MMRESULT FLostReason = MMSYSERR_NOERROR;
 };
 
 } // namespace vireon::test

@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <stdexcept>
 
 namespace vireon::test {
 namespace {
@@ -18,7 +17,7 @@ protected:
     // device shown and its formats offered.
     TfrmSampleSetup& OpenDialog() {
         Dialog = std::make_unique<TfrmSampleSetup>(Form.get());
-        Dialog->ListDevices(Form->DeviceNames, Form->Rec->GetNumDevs());
+        Dialog->ListDevices(Form->DeviceNames);
         Dialog->SelectDevice(Form->Rec->DeviceID());
         Dialog->FillSampleRates();
         return *Dialog;
@@ -43,13 +42,6 @@ TEST_F(SampleSetup, ListsEveryDeviceThenTheDefaultRecordingSystem) {
         EXPECT_EQ(Setup.cbDevices->itemText(Index), Texts[Index]);
         EXPECT_EQ(Setup.cbDevices->itemData(Index).toInt(), Values[Index]);
     }
-}
-
-TEST_F(SampleSetup, RefusesToListMoreDevicesThanHaveNames) {
-    TfrmSampleSetup Setup(Form.get());
-    std::vector<TDeviceName> Names = Form->DeviceNames;
-    Names.pop_back();
-    EXPECT_THROW(Setup.ListDevices(Names, 3), std::out_of_range);
 }
 
 TEST_F(SampleSetup, ShowsTheRecordersDeviceWithoutChangingIt) {

@@ -114,7 +114,11 @@ TEST_F(SettingsCommand, NoFormatOfferedLeavesAFormatNoDeviceOpens) {
     EXPECT_EQ(static_cast<int>(Form->Rec->PCMFormat()), 255);
     Form->btnStart->click();
     EXPECT_FALSE(Form->Running);
-    EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStartMessage});
+    ASSERT_EQ(ErrorBoxTexts.size(), 1);
+    const QStringList Lines = ErrorBoxTexts[0].split('\n');
+    ASSERT_EQ(Lines.size(), 2);
+    EXPECT_EQ(Lines[0], FailedStartMessage);
+    EXPECT_FALSE(Lines[1].isEmpty());
 }
 
 TEST_F(SettingsCommand, SizeThatIsNoNumberIsRefusedBeforeAnythingChanges) {
@@ -161,15 +165,36 @@ TEST_F(SettingsCommand, FailedRestartLeavesCaptureStoppedAndSaysStart) {
     EXPECT_EQ(Form->btnStart->text(), "Stop");
 }
 
-TEST_F(SettingsCommand, DevicesAddedSinceStartKeepTheDialogClosed) {
+TEST_F(SettingsCommand, DevicesAddedSinceStartAreOfferedAndGoneOnesAreNot) {
     auto Added = std::make_shared<TScriptedWaveInDriver>(
-        std::vector<TScriptedDevice>{{"USB Mic", WAVE_FORMAT_4S16, {}}}, false);
+        std::vector<TScriptedDevice>{{"USB Mic", WAVE_FORMAT_4S16, {}, "usb-mic"}}, false);
     SetWaveInDrivers({Driver, Added});
-    const bool Appeared = WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup&) {});
-    EXPECT_FALSE(Appeared);
+    const bool Appeared = WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        ASSERT_EQ(Dialog.cbDevices->count(), 5);
+        EXPECT_EQ(Dialog.cbDevices->itemText(3), "USB Mic");
+        PickDevice(Dialog, 3);
+        Dialog.btnOk->click();
+    });
+    ASSERT_TRUE(Appeared);
+    EXPECT_EQ(Form->Rec->DeviceID(), 3u);
+    Form->btnStart->click();
+    EXPECT_TRUE(PumpUntil([&] { return Added->IsStarted(); }));
+    Form->btnStart->click();
+
+    // Unplugged while stopped: the dialog no longer offers it, and Start
+    // does not record from whatever device has its number now.
+    SetWaveInDrivers({Driver});
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        EXPECT_EQ(Dialog.cbDevices->findText("USB Mic"), -1);
+        EXPECT_EQ(Dialog.cbDevices->count(), 4);
+        EXPECT_EQ(Dialog.cbDevices->currentText(), "Default Recording System");
+    });
+    Form->btnStart->click();
+    EXPECT_FALSE(Form->Running);
+    EXPECT_EQ(Driver->CallCount(TScriptedCall::Open), 0u);
     ASSERT_EQ(ErrorBoxTexts.size(), 1);
-    EXPECT_TRUE(ErrorBoxTexts[0].contains("restart")) << ErrorBoxTexts[0].toStdString();
-    EXPECT_EQ(Form->Rec->DeviceID(), DefaultDevice);
+    EXPECT_EQ(ErrorBoxTexts[0], QString(FailedStartMessage) +
+                                    "\nThe recording device is no longer available.");
 }
 
 } // namespace

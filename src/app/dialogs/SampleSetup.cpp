@@ -50,14 +50,11 @@ TLiveAudioRecorder& TfrmSampleSetup::Recorder() {
     return *Form1->Rec;
 }
 
-void TfrmSampleSetup::ListDevices(const std::vector<TDeviceName>& Names, std::uint32_t Count) {
-    if (Names.size() < Count)
-        throw std::out_of_range("Recording devices were added since Vireon started; restart "
-                                "Vireon to choose among them.");
+void TfrmSampleSetup::ListDevices(const std::vector<TDeviceName>& Names) {
     cbDevices->clear();
     cbDevices->clearEditText();
-    for (std::uint32_t Device = 0; Device < Count; ++Device)
-        cbDevices->addItem(Names[Device].Name, Names[Device].DeviceID);
+    for (const TDeviceName& Device : Names)
+        cbDevices->addItem(Device.Name, Device.DeviceID);
     cbDevices->addItem(DefaultDeviceText, DefaultDeviceItemValue);
 }
 
@@ -90,12 +87,12 @@ int TfrmSampleSetup::DeviceItemIndex() const {
 }
 
 void TfrmSampleSetup::cbDevicesChange(QObject*) {
-    TLiveAudioRecorder& Rec = Recorder();
-    // No entry (-1) and the last entry both mean the default device.
+    // No entry (-1) and the last entry both mean the default device. The
+    // entries carry the numbers of the list they were made from, which the
+    // server may have renumbered since.
     const int Index = DeviceItemIndex();
-    Rec.SetDeviceID(Index >= 0 && static_cast<std::uint32_t>(Index) < Rec.GetNumDevs()
-                        ? static_cast<std::uint32_t>(Index)
-                        : WAVE_MAPPER);
+    const int Device = Index >= 0 ? cbDevices->itemData(Index).toInt() : DefaultDeviceItemValue;
+    Recorder().SetDeviceID(Device >= 0 ? static_cast<std::uint32_t>(Device) : WAVE_MAPPER);
     FillSampleRates();
     if (SampleRates->count() > 0)
         SampleRates->setCurrentRow(0);

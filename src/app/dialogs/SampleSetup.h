@@ -25,10 +25,9 @@ class TfrmSampleSetup : public QDialog, public Ui::TfrmSampleSetup {
 public:
     explicit TfrmSampleSetup(QWidget* Owner = nullptr);
 
-    // One entry per device number below Count, named from Names, then
-    // "Default Recording System". Throws when Names has fewer than Count
-    // entries (devices were added since the names were read).
-    void ListDevices(const std::vector<TDeviceName>& Names, std::uint32_t Count);
+    // One entry per device of Names, in device-number order, then
+    // "Default Recording System".
+    void ListDevices(const std::vector<TDeviceName>& Names);
     // Device, format and FFT size can be changed only while capture is stopped.
     void EnableCaptureChoices(bool Enabled);
     // The format entries the recorder's current device offers; none selected.

@@ -62,17 +62,22 @@ struct TDeviceRef {
 };
 
 // Device numbers of all drivers one after the other; WAVE_MAPPER goes to the
-// first driver that serves a default device now.
+// first driver that serves a default device now. When none does, the first
+// driver gets it anyway: its own error (no sound server, ...) is the one to
+// show, and the test signal is never recorded unless it was chosen.
 MMRESULT ResolveDevice(UINT DeviceID, TDeviceRef& Ref) {
+    const auto& All = WaveInDrivers();
+    if (DeviceID == WAVE_MAPPER) {
+        if (All.empty())
+            return MMSYSERR_NODRIVER;
+        const auto Serving = std::find_if(All.begin(), All.end(), [](const auto& Driver) {
+            return Driver->HasDefaultDevice();
+        });
+        Ref = {Serving != All.end() ? *Serving : All.front(), WAVE_MAPPER};
+        return MMSYSERR_NOERROR;
+    }
     UINT First = 0;
-    for (const auto& Driver : WaveInDrivers()) {
-        if (DeviceID == WAVE_MAPPER) {
-            if (Driver->HasDefaultDevice()) {
-                Ref = {Driver, WAVE_MAPPER};
-                return MMSYSERR_NOERROR;
-            }
-            continue;
-        }
+    for (const auto& Driver : All) {
         const UINT Count = Driver->GetNumDevs();
         if (DeviceID - First < Count) {
             Ref = {Driver, DeviceID - First};
@@ -80,8 +85,7 @@ MMRESULT ResolveDevice(UINT DeviceID, TDeviceRef& Ref) {
         }
         First += Count;
     }
-    return DeviceID == WAVE_MAPPER && WaveInDrivers().empty() ? MMSYSERR_NODRIVER
-                                                              : MMSYSERR_BADDEVICEID;
+    return MMSYSERR_BADDEVICEID;
 }
 
 bool IsUsablePCM(const WAVEFORMATEX& F) {
@@ -199,6 +203,15 @@ const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers() {
         R.Installed = true;
     }
     return R.Drivers;
+}
+
+std::vector<TWaveInDeviceInfo> ListWaveInDevices() {
+    std::vector<TWaveInDeviceInfo> Devices;
+    for (const auto& Driver : WaveInDrivers()) {
+        std::vector<TWaveInDeviceInfo> Own = Driver->ListDevices();
+        Devices.insert(Devices.end(), Own.begin(), Own.end());
+    }
+    return Devices;
 }
 
 UINT waveInGetNumDevs() {

@@ -3,22 +3,62 @@
 #include <pulse/introspect.h>
 #include <pulse/mainloop-api.h>
 #include <pulse/operation.h>
+#include <pulse/proplist.h>
 #include <pulse/rtclock.h>
 #include <pulse/timeval.h>
+
+#include <QCoreApplication>
+#include <QThread>
 
 namespace vireon {
 
 namespace {
 
+// How often a wait on the application's thread lets the window paint.
+constexpr pa_usec_t PaintInterval = 20 * PA_USEC_PER_MSEC;
+
 struct TTimer {
     TPulseConnection* Connection;
     bool Expired = false;
+    bool PaintDue = false;
 };
 
 void OnTimer(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* Data) {
     auto* Timer = static_cast<TTimer*>(Data);
     Timer->Expired = true;
     Timer->Connection->Signal();
+}
+
+void OnPaintTimer(pa_mainloop_api*, pa_time_event* Event, const struct timeval*, void* Data) {
+    auto* Timer = static_cast<TTimer*>(Data);
+    Timer->PaintDue = true;
+    pa_context_rttime_restart(Timer->Connection->Context(), Event,
+                              pa_rtclock_now() + PaintInterval);
+    Timer->Connection->Signal();
+}
+
+// A wait on the application's thread (Start, Stop, the device list) keeps
+// the window painting and its timers running, so a frozen server never
+// freezes the picture. Input and socket notifiers wait: no click, no capture
+// notification and no termination signal can start another action inside
+// this one.
+bool OnApplicationThread() {
+    const QCoreApplication* App = QCoreApplication::instance();
+    return App != nullptr && App->thread() == QThread::currentThread();
+}
+
+void PumpWhileWaiting() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::ExcludeSocketNotifiers);
+}
+
+// How the desktop's volume control shows us.
+pa_proplist* ApplicationProperties() {
+    pa_proplist* Properties = pa_proplist_new();
+    pa_proplist_sets(Properties, PA_PROP_APPLICATION_NAME, "Vireon");
+    pa_proplist_sets(Properties, PA_PROP_APPLICATION_ID, "vireon");
+    pa_proplist_sets(Properties, PA_PROP_APPLICATION_ICON_NAME, "vireon");
+    return Properties;
 }
 
 struct TSourceQuery {
@@ -62,7 +102,10 @@ void Finish(pa_operation* Operation, bool Completed) {
 
 TPulseConnection::TPulseConnection(const std::string& Server) {
     FLoop = pa_threaded_mainloop_new();
-    FContext = pa_context_new(pa_threaded_mainloop_get_api(FLoop), "Vireon");
+    pa_proplist* Properties = ApplicationProperties();
+    FContext =
+        pa_context_new_with_proplist(pa_threaded_mainloop_get_api(FLoop), "Vireon", Properties);
+    pa_proplist_free(Properties);
     pa_context_set_state_callback(FContext, &TPulseConnection::OnContextState, this);
     // Never start a server of our own: the user's (or the tests') is the one.
     if (pa_context_connect(FContext, Server.empty() ? nullptr : Server.c_str(),
@@ -84,9 +127,16 @@ TPulseConnection::~TPulseConnection() {
 
 bool TPulseConnection::Connected() {
     Lock();
-    const bool Ready = pa_context_get_state(FContext) == PA_CONTEXT_READY;
+    const bool Ready = pa_context_get_state(FContext) == PA_CONTEXT_READY && !FTimedOut;
     Unlock();
     return Ready;
+}
+
+bool TPulseConnection::TimedOut() {
+    Lock();
+    const bool Result = FTimedOut;
+    Unlock();
+    return Result;
 }
 
 bool TPulseConnection::ListSources(std::vector<TPulseSource>& Sources, std::string& DefaultSource) {
@@ -118,17 +168,35 @@ void TPulseConnection::Signal() {
 
 bool TPulseConnection::WaitUntil(const std::function<bool()>& Done,
                                  std::chrono::milliseconds Limit) {
+    if (FTimedOut)
+        return Done();
     // pa_threaded_mainloop_wait has no time-out of its own: a timer on the
     // loop wakes us, so a server that stops answering never hangs the caller.
     TTimer Timer{this};
-    const pa_usec_t Deadline =
-        pa_rtclock_now() + static_cast<pa_usec_t>(Limit.count()) * PA_USEC_PER_MSEC;
+    const pa_usec_t Now = pa_rtclock_now();
+    const pa_usec_t Deadline = Now + static_cast<pa_usec_t>(Limit.count()) * PA_USEC_PER_MSEC;
     pa_time_event* Event = pa_context_rttime_new(FContext, Deadline, &OnTimer, &Timer);
-    while (!Done() && ContextGood() && !Timer.Expired)
+    const bool Pump = OnApplicationThread();
+    pa_time_event* PaintEvent =
+        Pump ? pa_context_rttime_new(FContext, Now + PaintInterval, &OnPaintTimer, &Timer)
+             : nullptr;
+    while (!Done() && ContextGood() && !Timer.Expired) {
         pa_threaded_mainloop_wait(FLoop);
-    if (Event != nullptr)
-        pa_threaded_mainloop_get_api(FLoop)->time_free(Event);
-    return Done();
+        if (Timer.PaintDue) {
+            Timer.PaintDue = false;
+            Unlock();
+            PumpWhileWaiting();
+            Lock();
+        }
+    }
+    pa_mainloop_api* Api = pa_threaded_mainloop_get_api(FLoop);
+    for (pa_time_event* Used : {Event, PaintEvent})
+        if (Used != nullptr)
+            Api->time_free(Used);
+    const bool Answered = Done();
+    if (!Answered && Timer.Expired)
+        FTimedOut = true;
+    return Answered;
 }
 
 void TPulseConnection::OnContextState(pa_context*, void* Self) {

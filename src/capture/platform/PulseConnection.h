@@ -28,8 +28,12 @@ public:
     TPulseConnection(const TPulseConnection&) = delete;
     TPulseConnection& operator=(const TPulseConnection&) = delete;
 
-    // Whether the server is still there.
+    // Whether the server is still there and has answered every wait so far.
     bool Connected();
+    // Whether a wait on this connection ran into the time-out: the server is
+    // there but frozen. Every later wait then returns at once, so one frozen
+    // server costs one time-out, not one per call.
+    bool TimedOut();
 
     // Every source of the server, in the server's order, and the name of its
     // default source. False when the server did not answer.
@@ -41,7 +45,8 @@ public:
     // Wakes whoever waits in WaitUntil; for callbacks on the loop's thread.
     void Signal();
     // With the lock held: waits until Done() holds, the connection fails or
-    // the time-out passes; answers Done() at the end.
+    // the time-out passes; answers Done() at the end. On the application's
+    // thread the window goes on painting meanwhile (see PumpWhileWaiting).
     bool WaitUntil(const std::function<bool()>& Done,
                    std::chrono::milliseconds Limit = ServerTimeout);
 
@@ -51,6 +56,7 @@ private:
 
     pa_threaded_mainloop* FLoop = nullptr;
     pa_context* FContext = nullptr;
+    bool FTimedOut = false; // under the loop's lock
 };
 
 } // namespace vireon

@@ -31,6 +31,17 @@ UINT TPulseWaveInDriver::GetNumDevs() {
     return static_cast<UINT>(Devices.Sources.size());
 }
 
+std::vector<TWaveInDeviceInfo> TPulseWaveInDriver::ListDevices() {
+    std::shared_ptr<TPulseConnection> Connection;
+    TDeviceList Devices;
+    std::vector<TWaveInDeviceInfo> Listed;
+    if (ListDevices(Connection, Devices) != MMSYSERR_NOERROR)
+        return Listed;
+    for (const TPulseSource& Source : Devices.Sources)
+        Listed.push_back({Source.Name, Source.Description});
+    return Listed;
+}
+
 bool TPulseWaveInDriver::HasDefaultDevice() {
     std::shared_ptr<TPulseConnection> Connection;
     TPulseSource Source;
@@ -70,7 +81,9 @@ MMRESULT TPulseWaveInDriver::Open(UINT Device, const WAVEFORMATEX& Format, TWave
     if (Result != MMSYSERR_NOERROR)
         return Result;
     auto Recording = std::make_unique<TPulseStream>(Connection, Format, Sink);
-    Result = Recording->Connect(Source.Name);
+    // The default device is the server's to route: no source named, so the
+    // recording follows the desktop's default source as it changes.
+    Result = Recording->Connect(Device == WAVE_MAPPER ? std::string() : Source.Name);
     if (Result == MMSYSERR_NOERROR)
         Stream = std::move(Recording);
     return Result;
@@ -97,11 +110,20 @@ std::string TPulseWaveInDriver::DeviceDescription(UINT Device) {
 
 std::shared_ptr<TPulseConnection> TPulseWaveInDriver::LiveConnection() {
     std::lock_guard<std::mutex> Guard(FConnectionLock);
-    if (FConnection == nullptr || !FConnection->Connected()) {
-        // Streams of a broken connection keep it alive until they close.
-        FConnection = std::make_shared<TPulseConnection>(FServer);
-        if (!FConnection->Connected())
-            FConnection.reset();
+    if (FConnection != nullptr && FConnection->Connected())
+        return FConnection;
+    const auto Now = std::chrono::steady_clock::now();
+    if (FConnection != nullptr && FConnection->TimedOut())
+        FQuietUntil = Now + TPulseConnection::ServerTimeout;
+    // Streams of a broken connection keep it alive until they close.
+    FConnection.reset();
+    if (Now < FQuietUntil)
+        return nullptr;
+    FConnection = std::make_shared<TPulseConnection>(FServer);
+    if (!FConnection->Connected()) {
+        if (FConnection->TimedOut())
+            FQuietUntil = std::chrono::steady_clock::now() + TPulseConnection::ServerTimeout;
+        FConnection.reset();
     }
     return FConnection;
 }

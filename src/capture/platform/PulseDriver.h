@@ -4,6 +4,7 @@
 #include "capture/platform/PulseSource.h"
 #include "capture/platform/WaveInDriver.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,7 +15,8 @@ namespace vireon {
 // The system's recording devices: every source of the PulseAudio server
 // (PipeWire's pulse server too), microphones and line inputs first, then the
 // monitors of the outputs, each group by description. WAVE_MAPPER is the
-// server's default source at the time it is asked for.
+// server's default source: a recording opened on it is left to the server,
+// which moves it whenever the desktop's default source changes.
 class TPulseWaveInDriver : public TWaveInDriver {
 public:
     // Server: a libpulse server string ("unix:/path", ...); empty for the
@@ -22,6 +24,7 @@ public:
     explicit TPulseWaveInDriver(std::string Server = {});
 
     UINT GetNumDevs() override;
+    std::vector<TWaveInDeviceInfo> ListDevices() override;
     bool HasDefaultDevice() override;
     MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) override;
     MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) override;
@@ -40,7 +43,9 @@ private:
     };
 
     // A live connection, made anew when there is none or the old one broke;
-    // nullptr when no server can be reached.
+    // nullptr when no server can be reached. After a server failed to answer
+    // in time, none is tried for one more time-out, so the rest of the
+    // action that met it fails at once.
     std::shared_ptr<TPulseConnection> LiveConnection();
     MMRESULT ListDevices(std::shared_ptr<TPulseConnection>& Connection, TDeviceList& Devices);
     MMRESULT FindDevice(UINT Device, std::shared_ptr<TPulseConnection>& Connection,
@@ -49,6 +54,7 @@ private:
     const std::string FServer;
     std::mutex FConnectionLock;
     std::shared_ptr<TPulseConnection> FConnection;
+    std::chrono::steady_clock::time_point FQuietUntil; // under FConnectionLock
 };
 
 } // namespace vireon

@@ -4,6 +4,7 @@
 
 #include <pulse/error.h>
 #include <pulse/operation.h>
+#include <pulse/proplist.h>
 #include <pulse/timeval.h>
 
 #include <utility>
@@ -88,22 +89,31 @@ TPulseStream::~TPulseStream() {
 MMRESULT TPulseStream::Connect(const std::string& SourceName) {
     const pa_sample_spec SampleFormat = PulseSampleSpec(FFormat);
     const pa_buffer_attr Attributes = RecordBufferAttributes(SampleFormat);
-    // Paused until Start, like a device that is opened but not started; kept
-    // on its source, so a source that goes away ends the recording.
+    // Paused until Start, like a device that is opened but not started. A
+    // chosen source keeps the stream, so one that goes away ends the
+    // recording; the default one lets the server move it.
+    const bool Chosen = !SourceName.empty();
     const auto Flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
-        PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
+        PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+        PA_STREAM_INTERPOLATE_TIMING | (Chosen ? PA_STREAM_DONT_MOVE : 0));
 
     FConnection->Lock();
     pa_context* Context = FConnection->Context();
-    FStream = pa_stream_new(Context, "Vireon recording", &SampleFormat, nullptr);
+    pa_proplist* Properties = pa_proplist_new();
+    // A measuring tool: the desktop should neither duck nor route it as music.
+    pa_proplist_sets(Properties, PA_PROP_MEDIA_ROLE, "production");
+    pa_proplist_sets(Properties, PA_PROP_MEDIA_ICON_NAME, "vireon");
+    FStream = pa_stream_new_with_proplist(Context, "Vireon recording", &SampleFormat, nullptr,
+                                          Properties);
+    pa_proplist_free(Properties);
     MMRESULT Result = MMSYSERR_NOERROR;
     if (FStream == nullptr) {
         Result = ConnectError(pa_context_errno(Context));
     } else {
         pa_stream_set_state_callback(FStream, &TPulseStream::OnStateChanged, this);
         pa_stream_set_read_callback(FStream, &TPulseStream::OnReadable, this);
-        if (pa_stream_connect_record(FStream, SourceName.c_str(), &Attributes, Flags) < 0) {
+        if (pa_stream_connect_record(FStream, Chosen ? SourceName.c_str() : nullptr, &Attributes,
+                                     Flags) < 0) {
             Result = ConnectError(pa_context_errno(Context));
         } else if (!FConnection->WaitUntil(
                        [this] { return pa_stream_get_state(FStream) != PA_STREAM_CREATING; })) {
@@ -270,7 +280,10 @@ void TPulseStream::HandleLost() {
         Count = FQueue.Count();
     }
     ReturnQueued(Count);
-    FSink.DeviceLost();
+    // A stream fails with its connection when the server goes away.
+    FSink.DeviceLost(PA_CONTEXT_IS_GOOD(pa_context_get_state(FConnection->Context()))
+                         ? VIREONERR_DEVICELOST
+                         : VIREONERR_NOSERVER);
 }
 
 MMRESULT TPulseStream::Cork(bool Paused) {

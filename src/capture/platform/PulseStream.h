@@ -35,7 +35,9 @@ public:
     TPulseStream& operator=(const TPulseStream&) = delete;
 
     // Connects a paused record stream to the source; MMSYSERR_NOERROR once the
-    // server has accepted it.
+    // server has accepted it. A named source holds the stream: when it goes,
+    // the recording ends. An empty name leaves the choice to the server,
+    // which then moves the stream along with the default source.
     MMRESULT Connect(const std::string& SourceName);
 
     MMRESULT AddBuffer(WAVEHDR* Header) override;

@@ -9,7 +9,7 @@ namespace vireon {
 namespace {
 
 bool IsOurDevice(UINT Device) {
-    return Device == 0 || Device == WAVE_MAPPER;
+    return Device == 0;
 }
 
 bool IsProgramFormat(const WAVEFORMATEX& Format) {

@@ -38,8 +38,9 @@ public:
     // The device went away (unplugged, server gone). Headers still queued
     // must already have been returned through BufferDone, and any queued later
     // must be held until Reset returns them. The layer lets the owning
-    // component close through its normal close path.
-    virtual void DeviceLost() = 0;
+    // component close through its normal close path. Reason says why
+    // (VIREONERR_DEVICELOST, VIREONERR_NOSERVER), so the user can be told.
+    virtual void DeviceLost(MMRESULT Reason) = 0;
 };
 
 // One open recording on a device. Every call comes from the thread that uses
@@ -63,13 +64,24 @@ public:
     virtual MMRESULT GetPosition(MMTIME& Time) = 0;
 };
 
+// One device as a list shows it. Numbers move when devices come and go; the
+// name is what the system itself calls the device and stays the same.
+struct TWaveInDeviceInfo {
+    std::string Name;        // for the settings: "alsa_input.usb-...", ...
+    std::string Description; // for the user, whole (the caps hold 31 bytes)
+};
+
 class TWaveInDriver {
 public:
     virtual ~TWaveInDriver() = default;
     // Device numbers of a driver run from 0 to GetNumDevs() - 1.
     virtual UINT GetNumDevs() = 0;
+    // Every device in device-number order, read in one go, so the list is
+    // consistent even while devices come and go.
+    virtual std::vector<TWaveInDeviceInfo> ListDevices() = 0;
     // Whether this driver serves WAVE_MAPPER now. The layer sends WAVE_MAPPER
-    // to the first driver that answers true.
+    // to the first driver that answers true, or to the first driver when none
+    // does, so that its error says why there is no default device.
     virtual bool HasDefaultDevice() = 0;
     // In these three, Device is a local number or WAVE_MAPPER (the default device).
     virtual MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) = 0;
@@ -86,6 +98,8 @@ public:
 void SetWaveInDrivers(std::vector<std::shared_ptr<TWaveInDriver>> Drivers);
 // Installs DefaultWaveInDrivers() on first use unless SetWaveInDrivers ran.
 const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers();
+// Every device of every driver, numbered as the waveIn functions number them.
+std::vector<TWaveInDeviceInfo> ListWaveInDevices();
 // The drivers of a normal run: the system's sound service first, then the
 // built-in test-signal device.
 std::vector<std::shared_ptr<TWaveInDriver>> DefaultWaveInDrivers();

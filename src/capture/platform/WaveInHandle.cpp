@@ -89,8 +89,8 @@ void TWaveInHandle::BufferDone(WAVEHDR* Header) {
     Notify(MM_WIM_DATA, reinterpret_cast<LPARAM>(Header));
 }
 
-void TWaveInHandle::DeviceLost() {
-    Notify(MM_WIM_DEVICELOST, 0);
+void TWaveInHandle::DeviceLost(MMRESULT Reason) {
+    Notify(MM_WIM_DEVICELOST, static_cast<LPARAM>(Reason));
 }
 
 bool TWaveInHandle::TakeQueued(WAVEHDR* Header) {

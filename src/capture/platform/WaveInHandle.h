@@ -36,7 +36,7 @@ public:
     void Notify(UINT Message, LPARAM Param);
 
     void BufferDone(WAVEHDR* Header) override;
-    void DeviceLost() override;
+    void DeviceLost(MMRESULT Reason) override;
 
 private:
     bool TakeQueued(WAVEHDR* Header);

@@ -52,12 +52,12 @@ bool TScriptedWaveInDriver::ReturnBuffer(std::uint32_t Bytes, const void* Data) 
     return true;
 }
 
-void TScriptedWaveInDriver::LoseDevice() {
+void TScriptedWaveInDriver::LoseDevice(MMRESULT Reason) {
     std::lock_guard Guard(FMutex);
     if (FSink == nullptr)
         return;
     ReturnAllLocked();
-    FSink->DeviceLost();
+    FSink->DeviceLost(Reason);
 }
 
 std::size_t TScriptedWaveInDriver::QueuedCount() const {
@@ -103,6 +103,17 @@ void TScriptedWaveInDriver::ClearCalls() {
 
 UINT TScriptedWaveInDriver::GetNumDevs() {
     return static_cast<UINT>(FDevices.size());
+}
+
+std::vector<TWaveInDeviceInfo> TScriptedWaveInDriver::ListDevices() {
+    std::vector<TWaveInDeviceInfo> Devices;
+    for (std::size_t Index = 0; Index < FDevices.size(); ++Index) {
+        const TScriptedDevice& Device = FDevices[Index];
+        Devices.push_back({Device.SystemName.empty() ? "scripted-" + std::to_string(Index)
+                                                     : Device.SystemName,
+                           Device.Name});
+    }
+    return Devices;
 }
 
 bool TScriptedWaveInDriver::HasDefaultDevice() {

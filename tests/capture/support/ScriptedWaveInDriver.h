@@ -33,10 +33,12 @@ enum class TScriptedCall : std::uint8_t {
 constexpr std::size_t ScriptedCallCount = 9;
 
 struct TScriptedDevice {
-    std::string Name;
+    std::string Name; // the description the user sees
     DWORD Formats = 0;
     // Which formats the device records; empty accepts every one.
     std::function<bool(const WAVEFORMATEX&)> Accepts;
+    // What the system calls it; empty gives "scripted-<number>".
+    std::string SystemName;
 };
 
 class TScriptedWaveInStream;
@@ -59,9 +61,9 @@ public:
     // length), copying Data in first when given (else the block keeps what
     // it held). False when none is queued.
     bool ReturnBuffer(std::uint32_t Bytes, const void* Data = nullptr);
-    // Returns the queued headers as lost and reports the device gone;
-    // headers queued afterwards stay until Reset.
-    void LoseDevice();
+    // Returns the queued headers as lost and reports the device gone for
+    // Reason; headers queued afterwards stay until Reset.
+    void LoseDevice(MMRESULT Reason = VIREONERR_DEVICELOST);
 
     std::size_t QueuedCount() const;
     // Length of the oldest queued header; 0 when none is queued.
@@ -74,6 +76,7 @@ public:
     void ClearCalls();
 
     UINT GetNumDevs() override;
+    std::vector<TWaveInDeviceInfo> ListDevices() override;
     bool HasDefaultDevice() override;
     MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) override;
     MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) override;
