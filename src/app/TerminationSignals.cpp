@@ -1,5 +1,7 @@
 #include "app/TerminationSignals.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include <array>
@@ -57,6 +59,20 @@ void TTerminationSignals::DrainSocket() {
     while (::read(SignalSockets[1], Bytes.data(), Bytes.size()) > 0) {
     }
     emit Received();
+}
+
+void CloseForTermination(QWidget& MainWindow) {
+    // Their event loops end once this handler returns; the window's close
+    // runs now, with the boxes' callers still waiting below it.
+    for (QWidget* Window : QApplication::topLevelWidgets()) {
+        if (Window == &MainWindow || !Window->isVisible())
+            continue;
+        if (auto* Dialog = qobject_cast<QDialog*>(Window))
+            Dialog->reject(); // a message box without an escape button ignores close()
+        else
+            Window->close();
+    }
+    MainWindow.close();
 }
 
 } // namespace vireon

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class QSocketNotifier;
+class QWidget;
 
 namespace vireon {
 
@@ -24,5 +25,10 @@ private:
 
     QSocketNotifier* FNotifier = nullptr;
 };
+
+// Ends every dialog and message box still open, then closes MainWindow the
+// way "Exit" does. An open box must not keep the program alive after a
+// termination signal or the end of the session.
+void CloseForTermination(QWidget& MainWindow);
 
 } // namespace vireon

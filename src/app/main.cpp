@@ -18,17 +18,12 @@ int main(int argc, char** argv) {
 
     TForm1 MainForm;
     // SIGTERM, SIGINT and the end of the desktop session close the window the
-    // way "Exit" does: settings saved, capture stopped. Then every event loop
-    // ends, also that of an error box or a dialog left open, which would
-    // otherwise keep the program alive.
-    const auto CloseAll = [&MainForm] {
-        MainForm.close();
-        QCoreApplication::exit(0);
-    };
+    // way "Exit" does (settings saved, capture stopped), also while a box is open.
     TTerminationSignals Signals;
-    QObject::connect(&Signals, &TTerminationSignals::Received, &MainForm, CloseAll);
+    QObject::connect(&Signals, &TTerminationSignals::Received, &MainForm,
+                     [&MainForm] { CloseForTermination(MainForm); });
     QObject::connect(&App, &QGuiApplication::commitDataRequest, &MainForm,
-                     [CloseAll](QSessionManager&) { CloseAll(); });
+                     [&MainForm](QSessionManager&) { CloseForTermination(MainForm); });
     MainForm.show();
     return TVireonApplication::exec();
 }

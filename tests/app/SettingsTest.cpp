@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QScreen>
+#include <QSettings>
 
 namespace vireon::test {
 namespace {
@@ -72,6 +73,21 @@ TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
         {"device that exists",
          {{"Device", "0"}},
          [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), 0u); }},
+        {"device name found under another number beats the stored number",
+         {{"Device", "0"}, {"DeviceName", "scripted-1"}},
+         [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), 1u); }},
+        {"device name that is gone gives the default device, not the stored number",
+         {{"Device", "0"}, {"DeviceName", "alsa_input.usb-gone"}},
+         [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice); }},
+        {"bounds far beyond the screen give a window that fits it",
+         {{"Top", "-70000"}, {"Left", "99999"}, {"Height", "2000000000"}, {"Width", "2147483647"}},
+         [](TForm1& F) {
+             const QRect Screen = F.screen()->availableGeometry();
+             EXPECT_LE(F.width(), std::max(Screen.width(), F.minimumWidth()));
+             EXPECT_LE(F.height(), std::max(Screen.height(), F.minimumHeight()));
+             EXPECT_TRUE(Screen.contains(F.pos())) << F.pos().x() << "," << F.pos().y();
+             EXPECT_LE(F.SpectrumDisplay->width(), Screen.width());
+         }},
         {"height below the minimum",
          {{"Top", "10"}, {"Left", "20"}, {"Height", "100"}, {"Width", "700"}},
          [](TForm1& F) {
@@ -111,18 +127,44 @@ TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
     }
 }
 
-TEST_F(Settings, ClosingWritesTheNineValues) {
+TEST_F(Settings, ClosingWritesTheNineValuesAndTheDevicesName) {
     StoreSettings({{"PeakSpeed", "25"}, {"Device", "1"}, {"FadeSpeed", "75"}});
     TForm1& F = CreateForm();
     F.move(30, 40);
     F.resize(800, 500);
     F.close();
     const std::map<QString, QString> Expected = {
-        {"Device", "1"},     {"FFTWindow", "3"},  {"FFTSize", "4096"},
-        {"FadeSpeed", "75"}, {"PeakSpeed", "10"}, {"Top", "40"},
-        {"Left", "30"},      {"Width", "800"},    {"Height", "500"}};
+        {"Device", "1"},         {"DeviceName", "scripted-1"}, {"FFTWindow", "3"},
+        {"FFTSize", "4096"},     {"FadeSpeed", "75"},          {"PeakSpeed", "10"},
+        {"Top", "40"},           {"Left", "30"},               {"Width", "800"},
+        {"Height", "500"}};
     for (const auto& [Name, Value] : Expected)
         EXPECT_EQ(StoredSetting(Name), Value) << Name.toStdString();
+}
+
+TEST_F(Settings, ADamagedFileGivesFirstRunDefaultsAndIsWrittenCleanlyAtClose) {
+    // Cut off inside a section name, as a crash while writing may leave it.
+    {
+        QDir().mkpath(SettingsDir.filePath("Orlindt"));
+        QFile Damaged(SettingsFileName());
+        ASSERT_TRUE(Damaged.open(QIODevice::WriteOnly));
+        Damaged.write("FFTSize=1024\nPeakSpeed=7\nDevice=1\n[Gene");
+    }
+    TForm1& F = CreateForm();
+    EXPECT_EQ(F.FFTSize, 4096);
+    EXPECT_EQ(F.tbPeakHoldSpeed->value(), 2);
+    EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice);
+    EXPECT_EQ(F.sFadeRate->value(), 90);
+    EXPECT_EQ(F.windowTitle(), "(Orlindt) - Vireon");
+    F.tbPeakHoldSpeed->setValue(4);
+    F.close();
+
+    QSettings Written(SettingsFileName(), QSettings::IniFormat);
+    EXPECT_EQ(Written.status(), QSettings::NoError);
+    EXPECT_EQ(Written.value("PeakSpeed").toString(), "4");
+    EXPECT_EQ(Written.value("FFTSize").toString(), "4096");
+    EXPECT_EQ(Written.value("Device").toString(), "-1");
+    EXPECT_EQ(Written.allKeys().size(), 10) << Written.allKeys().join(',').toStdString();
 }
 
 TEST_F(Settings, AStoreThatCannotBeCreatedIsLeftAloneAndTheProgramGoesOn) {

@@ -146,5 +146,36 @@ TEST_F(StartStop, ClosingWhileRunningStopsTheRecorderBeforeTheDisplayGoes) {
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 
+TEST_F(StartStop, LostDeviceStopsCaptureAndSaysWhyUntilTheNextStart) {
+    const struct {
+        MMRESULT Reason;
+        const char* Shown;
+    } Cases[] = {
+        {VIREONERR_DEVICELOST, "Recording stopped: \"Scripted Line\" was removed."},
+        {VIREONERR_NOSERVER, "Recording stopped: the sound server went away."},
+    };
+    StoreSettings({{"Device", "1"}});
+    TForm1& F = CreateForm();
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Shown);
+        ClickStart();
+        ASSERT_TRUE(F.Running);
+        Driver->LoseDevice(Case.Reason);
+        ASSERT_TRUE(PumpUntil([&] { return !F.Rec->Active(); }));
+        EXPECT_FALSE(F.Running);
+        EXPECT_EQ(F.btnStart->text(), "Start");
+        EXPECT_EQ(F.StatusText->text(), Case.Shown);
+        EXPECT_TRUE(ErrorBoxTexts.isEmpty()) << "no box for a lost device";
+        PumpFor(100);
+        EXPECT_EQ(F.StatusText->text(), Case.Shown) << "the message stays";
+    }
+    // The next Start clears it; a Stop asked for says nothing.
+    ClickStart();
+    EXPECT_TRUE(F.Running);
+    EXPECT_TRUE(F.StatusText->text().isEmpty());
+    F.btnStart->click();
+    EXPECT_TRUE(F.StatusText->text().isEmpty());
+}
+
 } // namespace
 } // namespace vireon::test

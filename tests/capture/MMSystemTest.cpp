@@ -20,7 +20,7 @@ protected:
         First = std::make_shared<TScriptedWaveInDriver>(
             std::vector<TScriptedDevice>{{"First A", 0, {}}, {"First B", 0, {}}}, false);
         Second = std::make_shared<TScriptedWaveInDriver>(
-            std::vector<TScriptedDevice>{{"Second A", WAVE_FORMAT_4S16, {}}});
+            std::vector<TScriptedDevice>{{"Second A", WAVE_FORMAT_4S16, {}, "second-a"}});
         SetWaveInDrivers({First, Second});
         PCMFormatToWaveFormat(Format, TPCMFormat::Stereo16bit44100Hz);
         Queue = CreateThreadQueue();
@@ -72,6 +72,28 @@ TEST_F(WaveInLayer, NumbersTheDevicesOfAllDriversOneAfterTheOther) {
     WAVEINCAPSA Caps{};
     EXPECT_EQ(waveInGetDevCapsA(3, &Caps, sizeof Caps), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(waveInGetDevCapsA(0, nullptr, sizeof Caps), MMSYSERR_INVALPARAM);
+
+    const std::vector<TWaveInDeviceInfo> Listed = ListWaveInDevices();
+    ASSERT_EQ(Listed.size(), 3u);
+    EXPECT_EQ(Listed[1].Description, "First B");
+    EXPECT_EQ(Listed[1].Name, "scripted-1");
+    EXPECT_EQ(Listed[2].Description, "Second A");
+    EXPECT_EQ(Listed[2].Name, "second-a");
+}
+
+TEST_F(WaveInLayer, WithoutADefaultDeviceTheFirstDriverSaysWhy) {
+    // As with no sound server: no driver serves the default device, and the
+    // one after it (the test signal, in the program) must not stand in.
+    auto NoDefault = std::make_shared<TScriptedWaveInDriver>(
+        std::vector<TScriptedDevice>{{"Second A", WAVE_FORMAT_4S16, {}}}, false);
+    SetWaveInDrivers({First, NoDefault});
+    First->Fail(test::TScriptedCall::GetDevCaps, VIREONERR_NOSERVER);
+    First->Fail(test::TScriptedCall::QueryFormat, VIREONERR_NOSERVER);
+    WAVEINCAPSA Caps{};
+    EXPECT_EQ(waveInGetDevCapsA(WAVE_MAPPER, &Caps, sizeof Caps), VIREONERR_NOSERVER);
+    EXPECT_EQ(waveInOpen(nullptr, WAVE_MAPPER, &Format, 0, 0, WAVE_FORMAT_QUERY),
+              VIREONERR_NOSERVER);
+    EXPECT_TRUE(NoDefault->CallLog().empty());
 }
 
 TEST_F(WaveInLayer, WithoutDriversThereIsNoDevice) {
