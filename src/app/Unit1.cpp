@@ -182,9 +182,10 @@ void TForm1::ListDevices() {
 std::optional<std::uint32_t> TForm1::ChosenDeviceNumber() const {
     if (FChosenDeviceName.isEmpty())
         return Rec->DeviceID();
-    const auto Found = std::find_if(
-        DeviceNames.begin(), DeviceNames.end(),
-        [this](const TDeviceName& Device) { return Device.SystemName == FChosenDeviceName; });
+    const auto Found =
+        std::find_if(DeviceNames.begin(), DeviceNames.end(), [this](const TDeviceName& Device) {
+            return Device.SystemName == FChosenDeviceName;
+        });
     if (Found == DeviceNames.end())
         return std::nullopt;
     return static_cast<std::uint32_t>(Found->DeviceID);
@@ -481,9 +482,9 @@ void TForm1::LoadDevice(const TSettingsKey& Key) {
     if (Name.isEmpty()) {
         Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
     } else {
-        const auto Found = std::find_if(
-            DeviceNames.begin(), DeviceNames.end(),
-            [&Name](const TDeviceName& Device) { return Device.SystemName == Name; });
+        const auto Found =
+            std::find_if(DeviceNames.begin(), DeviceNames.end(),
+                         [&Name](const TDeviceName& Device) { return Device.SystemName == Name; });
         Rec->SetDeviceID(Found != DeviceNames.end() ? static_cast<std::uint32_t>(Found->DeviceID)
                                                     : WAVE_MAPPER);
     }

@@ -133,11 +133,11 @@ TEST_F(Settings, ClosingWritesTheNineValuesAndTheDevicesName) {
     F.move(30, 40);
     F.resize(800, 500);
     F.close();
-    const std::map<QString, QString> Expected = {
-        {"Device", "1"},         {"DeviceName", "scripted-1"}, {"FFTWindow", "3"},
-        {"FFTSize", "4096"},     {"FadeSpeed", "75"},          {"PeakSpeed", "10"},
-        {"Top", "40"},           {"Left", "30"},               {"Width", "800"},
-        {"Height", "500"}};
+    const std::map<QString, QString> Expected = {{"Device", "1"},     {"DeviceName", "scripted-1"},
+                                                 {"FFTWindow", "3"},  {"FFTSize", "4096"},
+                                                 {"FadeSpeed", "75"}, {"PeakSpeed", "10"},
+                                                 {"Top", "40"},       {"Left", "30"},
+                                                 {"Width", "800"},    {"Height", "500"}};
     for (const auto& [Name, Value] : Expected)
         EXPECT_EQ(StoredSetting(Name), Value) << Name.toStdString();
 }

@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-
 namespace vireon::test {
 namespace {
 

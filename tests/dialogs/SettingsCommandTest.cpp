@@ -193,8 +193,8 @@ TEST_F(SettingsCommand, DevicesAddedSinceStartAreOfferedAndGoneOnesAreNot) {
     EXPECT_FALSE(Form->Running);
     EXPECT_EQ(Driver->CallCount(TScriptedCall::Open), 0u);
     ASSERT_EQ(ErrorBoxTexts.size(), 1);
-    EXPECT_EQ(ErrorBoxTexts[0], QString(FailedStartMessage) +
-                                    "\nThe recording device is no longer available.");
+    EXPECT_EQ(ErrorBoxTexts[0],
+              QString(FailedStartMessage) + "\nThe recording device is no longer available.");
 }
 
 } // namespace

@@ -70,9 +70,8 @@ MMRESULT ResolveDevice(UINT DeviceID, TDeviceRef& Ref) {
     if (DeviceID == WAVE_MAPPER) {
         if (All.empty())
             return MMSYSERR_NODRIVER;
-        const auto Serving = std::find_if(All.begin(), All.end(), [](const auto& Driver) {
-            return Driver->HasDefaultDevice();
-        });
+        const auto Serving = std::find_if(
+            All.begin(), All.end(), [](const auto& Driver) { return Driver->HasDefaultDevice(); });
         Ref = {Serving != All.end() ? *Serving : All.front(), WAVE_MAPPER};
         return MMSYSERR_NOERROR;
     }

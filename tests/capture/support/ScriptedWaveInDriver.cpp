@@ -109,9 +109,9 @@ std::vector<TWaveInDeviceInfo> TScriptedWaveInDriver::ListDevices() {
     std::vector<TWaveInDeviceInfo> Devices;
     for (std::size_t Index = 0; Index < FDevices.size(); ++Index) {
         const TScriptedDevice& Device = FDevices[Index];
-        Devices.push_back({Device.SystemName.empty() ? "scripted-" + std::to_string(Index)
-                                                     : Device.SystemName,
-                           Device.Name});
+        Devices.push_back(
+            {Device.SystemName.empty() ? "scripted-" + std::to_string(Index) : Device.SystemName,
+             Device.Name});
     }
     return Devices;
 }
