@@ -1,9 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <thread>
+#include <vector>
+
+extern char** environ;
 
 namespace vireon::test {
 namespace {
@@ -11,15 +27,60 @@ namespace {
 struct TRun {
     int ExitCode = -1;
     QString Errors;
+    long PeakKiB = 0;
+    double Seconds = 0.0;
 };
 
+// Spawned and reaped here rather than through QProcess so that the peak
+// memory of this one run can be read from wait4.
 TRun RunSnapshot(const QStringList& Arguments) {
-    QProcess Process;
-    Process.start(QStringLiteral(VIREON_SNAPSHOT), Arguments);
-    if (!Process.waitForFinished(120000))
+    QTemporaryDir Dir;
+    if (!Dir.isValid())
         return {};
-    return {Process.exitStatus() == QProcess::NormalExit ? Process.exitCode() : -1,
-            QString::fromLocal8Bit(Process.readAllStandardError())};
+    const QString ErrorsPath = Dir.filePath(QStringLiteral("stderr"));
+    std::vector<QByteArray> Words{QByteArrayLiteral(VIREON_SNAPSHOT)};
+    for (const QString& Argument : Arguments)
+        Words.push_back(Argument.toLocal8Bit());
+    std::vector<char*> Argv;
+    for (QByteArray& Word : Words)
+        Argv.push_back(Word.data());
+    Argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrorsPath.toLocal8Bit().constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t Pid = 0;
+    const int Spawned = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Spawned != 0)
+        return {};
+
+    using Clock = std::chrono::steady_clock;
+    const auto Start = Clock::now();
+    int Status = 0;
+    rusage Usage{};
+    for (;;) {
+        const pid_t Done = wait4(Pid, &Status, WNOHANG, &Usage);
+        if (Done == Pid)
+            break;
+        if (Done < 0 && errno != EINTR)
+            return {};
+        if (Clock::now() - Start > std::chrono::seconds(120)) {
+            kill(Pid, SIGKILL);
+            wait4(Pid, &Status, 0, &Usage);
+            return {};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    TRun Run;
+    Run.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    Run.PeakKiB = Usage.ru_maxrss;
+    Run.Seconds = std::chrono::duration<double>(Clock::now() - Start).count();
+    QFile Errors(ErrorsPath);
+    if (Errors.open(QIODevice::ReadOnly))
+        Run.Errors = QString::fromLocal8Bit(Errors.readAll());
+    return Run;
 }
 
 bool IsUnlit(QRgb Color) {
@@ -76,6 +137,106 @@ TEST(SnapshotTool, BadInputEndsWithAMessageAndAnError) {
         const TRun Run = RunSnapshot(Case.Arguments);
         EXPECT_GT(Run.ExitCode, 0) << Case.Mentions;
         EXPECT_TRUE(Run.Errors.contains(QLatin1String(Case.Mentions))) << Run.Errors.toStdString();
+    }
+}
+
+void PutLE(QByteArray& Out, std::uint32_t Value, int Bytes) {
+    for (int I = 0; I < Bytes; ++I)
+        Out.append(static_cast<char>((Value >> (8 * I)) & 0xFF));
+}
+
+// A 16-bit PCM WAV holding Frames frames of a 1 kHz sine at -12 dBFS on
+// every channel, whose header claims Rate, Channels and, when not zero,
+// ClaimedBytes of data however many follow.
+QByteArray SineWav(std::uint32_t Rate, std::uint16_t Channels, std::uint32_t Frames,
+                   std::uint32_t ClaimedBytes = 0) {
+    QByteArray Data;
+    Data.reserve(static_cast<qsizetype>(Frames) * Channels * 2);
+    for (std::uint32_t I = 0; I < Frames; ++I) {
+        const auto Sample = static_cast<std::int16_t>(
+            std::lround(8192.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * I / Rate)));
+        for (int Channel = 0; Channel < Channels; ++Channel)
+            PutLE(Data, static_cast<std::uint16_t>(Sample), 2);
+    }
+    const std::uint32_t DataBytes =
+        ClaimedBytes != 0 ? ClaimedBytes : static_cast<std::uint32_t>(Data.size());
+    QByteArray Wav("RIFF");
+    PutLE(Wav, ClaimedBytes != 0 ? ClaimedBytes : 36 + DataBytes, 4);
+    Wav.append("WAVEfmt ");
+    PutLE(Wav, 16, 4);
+    PutLE(Wav, 1, 2);
+    PutLE(Wav, Channels, 2);
+    PutLE(Wav, Rate, 4);
+    PutLE(Wav, Rate * Channels * 2, 4);
+    PutLE(Wav, Channels * 2u, 2);
+    PutLE(Wav, 16, 2);
+    Wav.append("data");
+    PutLE(Wav, DataBytes, 4);
+    return Wav + Data;
+}
+
+// A header's claims size nothing: the data really there is analysed, or the
+// file is refused with a message, quickly and in little memory either way.
+TEST(SnapshotTool, HeaderClaimsAreNotBelieved) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    struct TCase {
+        const char* Name;
+        std::uint32_t Rate;
+        std::uint16_t Channels;
+        std::uint32_t Frames;
+        std::uint32_t ClaimedBytes;
+        const char* Refusal; // nullptr: analysed
+        int Columns;         // strip columns for the real data
+        const char* FFT = "4096";
+    };
+    for (const TCase& Case : {
+             // Four gigabytes of data claimed, one second there.
+             TCase{"long.wav", 44100, 1, 44100, 0xFFFFFFF0u, nullptr, 20},
+             // 32768 points resolve 1 kHz at this rate and still fill within 50 ms.
+             TCase{"fastest.wav", 768000, 2, 768000 / 4, 0, nullptr, 5, "32768"},
+             TCase{"absurd-rate.wav", 0x7FFFFFFFu, 2, 4410, 0, "sample rate", 0},
+             TCase{"too-fast.wav", 768001, 1, 4410, 0, "sample rate", 0},
+             TCase{"too-slow.wav", 999, 1, 4410, 0, "sample rate", 0},
+             TCase{"absurd-rate-and-channels.wav", 0x7FFFFFFFu, 1024, 16, 0, "sample rate", 0},
+             TCase{"channels.wav", 44100, 65535, 2, 0, "channels", 0},
+         }) {
+        SCOPED_TRACE(Case.Name);
+        const QString Path = Dir.filePath(QLatin1String(Case.Name));
+        QFile File(Path);
+        ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+        File.write(SineWav(Case.Rate, Case.Channels, Case.Frames, Case.ClaimedBytes));
+        File.close();
+        const QString Spectrum = Dir.filePath(QStringLiteral("spectrum.png"));
+        const QString Scope = Dir.filePath(QStringLiteral("scope.png"));
+        QFile::remove(Spectrum);
+        QFile::remove(Scope);
+
+        const TRun Run = RunSnapshot({"--file", Path, "--fft", Case.FFT, "--no-peaks",
+                                      "--no-average", "--spectrum", Spectrum, "--scope", Scope});
+        // A buffer sized from a claimed rate alone took over 600 MB.
+        EXPECT_LT(Run.PeakKiB, 256 * 1024);
+        EXPECT_LT(Run.Seconds, 30.0);
+        if (Case.Refusal != nullptr) {
+            EXPECT_EQ(Run.ExitCode, 1);
+            EXPECT_TRUE(Run.Errors.contains(QLatin1String(Case.Name)) &&
+                        Run.Errors.contains(QLatin1String(Case.Refusal)))
+                << Run.Errors.toStdString();
+            EXPECT_FALSE(QFile::exists(Spectrum));
+            continue;
+        }
+        ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+        const QImage Picture(Spectrum);
+        ASSERT_EQ(Picture.size(), QSize(803, 292));
+        EXPECT_FALSE(IsUnlit(Picture.pixel(30 + 34 * 12 + 6, 10 + 232 / 2)));
+        EXPECT_TRUE(IsUnlit(Picture.pixel(30 + 50 * 12 + 6, 10 + 232 / 2)));
+        // The markers follow the last column: no more buffers than the data filled.
+        const QImage Strip(Scope);
+        ASSERT_EQ(Strip.size(), QSize(954, 76));
+        EXPECT_NE(Strip.pixel(Case.Columns - 1, 33), qRgb(1, 10, 10));
+        EXPECT_EQ(Strip.pixel(Case.Columns, 40), qRgb(255, 255, 255));
+        EXPECT_EQ(Strip.pixel(Case.Columns + 1, 40), qRgb(255, 255, 255));
+        EXPECT_EQ(Strip.pixel(Case.Columns + 2, 40), qRgb(0, 0, 0));
     }
 }
 

@@ -11,6 +11,7 @@ class TSampleSource {
 public:
     virtual ~TSampleSource() = default;
 
+    // The feed buffer is sized from this, so a source refuses rates it cannot vouch for.
     virtual std::int32_t SampleRate() const = 0;
     // Writes up to Frames frames (2 * Frames samples) to Stereo and returns
     // how many it wrote; 0 once the source is exhausted.

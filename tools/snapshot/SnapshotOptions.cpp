@@ -1,5 +1,7 @@
 #include "snapshot/SnapshotOptions.h"
 
+#include "snapshot/SoundFileSource.h"
+
 #include <QCommandLineParser>
 
 #include <array>
@@ -11,16 +13,21 @@ namespace vireon {
 
 namespace {
 
-const QString SourcesHelp = QStringLiteral(
-    "Feeds audio through the spectrum display and the spectrogram strip, 50 ms at a time as "
-    "the recorder delivers it, and writes both pictures as PNG files.\n"
-    "\n"
-    "Give exactly one source: --sine, --white, --pink, --sweep or --file. A sound file is read "
-    "in any format libsndfile knows and converted to 16-bit stereo (mono is copied to both "
-    "channels, channels beyond two are dropped); its own sample rate is used. Generated "
-    "signals are the same on both channels. --level is the peak level of a sine or sweep and "
-    "the RMS level of noise, in dB relative to full scale; samples beyond full scale are "
-    "clipped, which lights the clip indicator.");
+const QString SourcesHelp =
+    QStringLiteral(
+        "Feeds audio through the spectrum display and the spectrogram strip, 50 ms at a time as "
+        "the recorder delivers it, and writes both pictures as PNG files.\n"
+        "\n"
+        "Give exactly one source: --sine, --white, --pink, --sweep or --file. A sound file is read "
+        "in any format libsndfile knows and converted to 16-bit stereo (mono is copied to both "
+        "channels, channels beyond two are dropped); its own sample rate is used, from %1 to %2 "
+        "Hz, with up to %3 channels, and it is read to the real end of its data. Generated "
+        "signals are the same on both channels. --level is the peak level of a sine or sweep and "
+        "the RMS level of noise, in dB relative to full scale; samples beyond full scale are "
+        "clipped, which lights the clip indicator.")
+        .arg(SoundFileMinRate)
+        .arg(SoundFileMaxRate)
+        .arg(SoundFileMaxChannels);
 
 struct TOptionSet {
     QCommandLineOption Help{{QStringLiteral("h"), QStringLiteral("help")},

@@ -132,9 +132,10 @@ bool TPulseConnection::Connected() {
     return Ready;
 }
 
-bool TPulseConnection::TimedOut() {
+bool TPulseConnection::TimedOut(std::chrono::steady_clock::time_point& At) {
     Lock();
     const bool Result = FTimedOut;
+    At = FTimedOutAt;
     Unlock();
     return Result;
 }
@@ -194,8 +195,10 @@ bool TPulseConnection::WaitUntil(const std::function<bool()>& Done,
         if (Used != nullptr)
             Api->time_free(Used);
     const bool Answered = Done();
-    if (!Answered && Timer.Expired)
+    if (!Answered && Timer.Expired) {
         FTimedOut = true;
+        FTimedOutAt = std::chrono::steady_clock::now();
+    }
     return Answered;
 }
 

@@ -32,8 +32,8 @@ public:
     bool Connected();
     // Whether a wait on this connection ran into the time-out: the server is
     // there but frozen. Every later wait then returns at once, so one frozen
-    // server costs one time-out, not one per call.
-    bool TimedOut();
+    // server costs one time-out, not one per call. At tells when.
+    bool TimedOut(std::chrono::steady_clock::time_point& At);
 
     // Every source of the server, in the server's order, and the name of its
     // default source. False when the server did not answer.
@@ -56,7 +56,8 @@ private:
 
     pa_threaded_mainloop* FLoop = nullptr;
     pa_context* FContext = nullptr;
-    bool FTimedOut = false; // under the loop's lock
+    bool FTimedOut = false; // under the loop's lock, as the next
+    std::chrono::steady_clock::time_point FTimedOutAt;
 };
 
 } // namespace vireon

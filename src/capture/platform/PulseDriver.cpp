@@ -112,20 +112,23 @@ std::shared_ptr<TPulseConnection> TPulseWaveInDriver::LiveConnection() {
     std::lock_guard<std::mutex> Guard(FConnectionLock);
     if (FConnection != nullptr && FConnection->Connected())
         return FConnection;
-    const auto Now = std::chrono::steady_clock::now();
-    if (FConnection != nullptr && FConnection->TimedOut())
-        FQuietUntil = Now + TPulseConnection::ServerTimeout;
+    NoteTimeOut();
     // Streams of a broken connection keep it alive until they close.
     FConnection.reset();
-    if (Now < FQuietUntil)
+    if (std::chrono::steady_clock::now() < FQuietUntil)
         return nullptr;
     FConnection = std::make_shared<TPulseConnection>(FServer);
     if (!FConnection->Connected()) {
-        if (FConnection->TimedOut())
-            FQuietUntil = std::chrono::steady_clock::now() + TPulseConnection::ServerTimeout;
+        NoteTimeOut();
         FConnection.reset();
     }
     return FConnection;
+}
+
+void TPulseWaveInDriver::NoteTimeOut() {
+    std::chrono::steady_clock::time_point At;
+    if (FConnection != nullptr && FConnection->TimedOut(At))
+        FQuietUntil = At + TPulseConnection::ServerTimeout;
 }
 
 MMRESULT TPulseWaveInDriver::ListDevices(std::shared_ptr<TPulseConnection>& Connection,

@@ -47,6 +47,9 @@ private:
     // in time, none is tried for one more time-out, so the rest of the
     // action that met it fails at once.
     std::shared_ptr<TPulseConnection> LiveConnection();
+    // With FConnectionLock held: no new connection until a time-out after
+    // the current one's, if it had one.
+    void NoteTimeOut();
     MMRESULT ListDevices(std::shared_ptr<TPulseConnection>& Connection, TDeviceList& Devices);
     MMRESULT FindDevice(UINT Device, std::shared_ptr<TPulseConnection>& Connection,
                         TPulseSource& Source);
