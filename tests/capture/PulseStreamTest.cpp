@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -68,6 +70,52 @@ TEST_F(PulseStreamTest, FullBuffersCarryTheToneInQueueOrder) {
     }
     EXPECT_NEAR(test::PeakFrequency(Samples.data(), Samples.size() / 2, 2, 44100), 1000, 11);
     EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulseStreamTest, EachDeviceRecordsItsOwnSource) {
+    // Two sources with tones of their own beside TestMic's 1 kHz: a stream
+    // on the wrong source, or on the default one, hears the wrong tone.
+    const struct {
+        const char* Name;
+        const char* Description;
+        int Hz;
+    } Cases[] = {{"vireon_low", "Vireon Low Tone", 440}, {"vireon_high", "Vireon High Tone", 2500}};
+    std::vector<std::string> Handles;
+    const auto UnloadAll = [&] {
+        for (const auto& Handle : Handles)
+            test::UnloadToneSource(Handle);
+        Handles.clear();
+    };
+    // A failed assertion leaves no source behind to move the next test's devices.
+    const std::shared_ptr<void> Unloader(nullptr, [&](void*) { UnloadAll(); });
+    for (const auto& Case : Cases) {
+        Handles.push_back(test::LoadToneSource(Case.Name, Case.Description, Case.Hz));
+        ASSERT_FALSE(Handles.back().empty()) << Case.Name;
+    }
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        PulseRecordingSink CaseSink;
+        std::unique_ptr<TWaveInStream> CaseStream;
+        ASSERT_EQ(Driver.Open(test::DeviceDescribed(Driver, Case.Description), Pcm(2, 44100, 16),
+                              CaseSink, CaseStream),
+                  MMSYSERR_NOERROR);
+        PulseTestBuffers Buffers(4, BytesFor50ms);
+        for (std::size_t I = 0; I < Buffers.Count(); ++I)
+            ASSERT_EQ(CaseStream->AddBuffer(Buffers[I]), MMSYSERR_NOERROR);
+        ASSERT_EQ(CaseStream->Start(), MMSYSERR_NOERROR);
+        ASSERT_TRUE(CaseSink.WaitForBuffers(4, 3s));
+        std::vector<std::int16_t> Samples;
+        for (WAVEHDR* Header : CaseSink.Returned()) {
+            const auto* Data = reinterpret_cast<const std::int16_t*>(Header->lpData);
+            Samples.insert(Samples.end(), Data, Data + Header->dwBytesRecorded / 2);
+        }
+        EXPECT_NEAR(test::PeakFrequency(Samples.data(), Samples.size() / 2, 2, 44100), Case.Hz, 11);
+        EXPECT_EQ(CaseStream->Close(), MMSYSERR_NOERROR);
+    }
+    UnloadAll();
+    for (const auto& Case : Cases)
+        EXPECT_EQ(test::DeviceDescribed(Driver, Case.Description), Driver.GetNumDevs())
+            << Case.Name << " is still listed";
 }
 
 TEST_F(PulseStreamTest, ResetReturnsThePartOneAndTheEmptyOnesBeforeItReturns) {

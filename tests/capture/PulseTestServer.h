@@ -9,19 +9,40 @@
 namespace vireon::test {
 
 // Base of the tests that need the private server of scripts/pulse-test-server
-// (default source "testmic", described "TestMic", carrying a 1 kHz tone).
+// or scripts/pipewire-test-server (default source "testmic", described
+// "TestMic", carrying a 1 kHz tone). They skip without it, and fail under
+// CI=true, where a missing server means a broken set-up.
 class PulseServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
 };
 
+// "pulseaudio" or "pipewire": which server the test scripts started.
+std::string TestServerKind();
+
+// A file under the source tree's scripts/ folder.
+std::string ScriptPath(const std::string& Name);
+
 // Runs pactl against the test server; its standard output.
 std::string Pactl(const std::string& Arguments);
 
 // Loads a source that copies the test tone under a name and description of
-// our own; the module index, to unload it again.
+// our own; the module index, to unload it again. UnloadModule returns once
+// the module's sources are no longer listed.
 std::string LoadRemapSource(const std::string& Name, const std::string& Description);
 void UnloadModule(const std::string& Index);
+
+// Loads a source of its own (not a monitor) with this name and description,
+// carrying a steady sine of that many hertz at 44100 Hz; it returns once the
+// tone can be recorded from it. Behind it are a null sink "<Name>_tone" (so
+// its monitor is listed too) and a player feeding it. The handle to give to
+// UnloadToneSource; empty when the source could not be set up.
+std::string LoadToneSource(const std::string& Name, const std::string& Description,
+                           int FrequencyHz);
+void UnloadToneSource(const std::string& Handle);
+
+// Makes Name the server's default source and waits until the server says so.
+void SetDefaultSource(const std::string& Name);
 
 // The number of the driver's device with this description; GetNumDevs()
 // when there is none.

@@ -150,6 +150,9 @@ MMRESULT TPulseStream::Start() {
 
 MMRESULT TPulseStream::Stop() {
     FConnection->Lock();
+    // The server may still send a fragment that was on its way when the
+    // cork took effect: nothing recorded after the stop may reach a header.
+    FRunning = false;
     const MMRESULT Result = FLost ? VIREONERR_DEVICELOST : Cork(true);
     FConnection->Unlock();
     return Result;

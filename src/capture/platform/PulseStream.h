@@ -70,7 +70,7 @@ private:
     std::mutex FQueueLock;
     TPulseHeaderQueue FQueue;
     // Under the loop's lock: data is taken into headers only while running;
-    // Reset stops it so nothing recorded before it lands in later headers.
+    // Stop and Reset end it, so nothing recorded after them reaches a header.
     bool FRunning = false;
     bool FOpened = false; // connected: a failure from here on is a lost device
     bool FLost = false;
