@@ -180,37 +180,10 @@ TEST_F(PulseDriverDevices, LongDescriptionIsWholeThereAndCutCleanlyInTheCaps) {
     EXPECT_EQ(Shown, "Vireon Mikrofon im Wohnraum\xE2\x80\x93K");
 }
 
-// A second private server of our own, which the test may stop and start.
-class ScratchServer {
-public:
-    ScratchServer() : FDir(std::filesystem::temp_directory_path() / "vireon-restart-XXXXXX") {
-        std::string Pattern = FDir.string();
-        FDir = mkdtemp(Pattern.data());
-    }
-    ~ScratchServer() {
-        Stop();
-        std::filesystem::remove_all(FDir);
-    }
-    bool Start() { return Run("start"); }
-    bool Stop() { return Run("stop"); }
-    std::string Address() const { return "unix:" + (FDir / "runtime/pulse/native").string(); }
-
-private:
-    bool Run(const std::string& Command) {
-        // A server of the kind the others run on.
-        const std::string Script =
-            test::TestServerKind() == "pipewire" ? "pipewire-test-server" : "pulse-test-server";
-        const std::string Line =
-            test::ScriptPath(Script) + " " + Command + " " + FDir.string() + " >/dev/null";
-        return std::system(Line.c_str()) == 0;
-    }
-    std::filesystem::path FDir;
-};
-
 class PulseServerRestart : public PulseServerTest {};
 
 TEST_F(PulseServerRestart, RecordingEndsWhenTheServerGoesAndTheDriverFindsItAgain) {
-    ScratchServer Server;
+    test::ScratchServer Server;
     ASSERT_TRUE(Server.Start());
     TPulseWaveInDriver Driver(Server.Address());
     test::PulseRecordingSink Sink;

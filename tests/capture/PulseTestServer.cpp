@@ -187,4 +187,54 @@ UINT DeviceDescribed(TPulseWaveInDriver& Driver, const std::string& Description)
     return Device;
 }
 
+ScratchServer::ScratchServer()
+    : FDir(std::filesystem::temp_directory_path() / "vireon-scratch-XXXXXX") {
+    std::string Pattern = FDir.string();
+    FDir = mkdtemp(Pattern.data());
+}
+
+ScratchServer::~ScratchServer() {
+    Stop();
+    std::filesystem::remove_all(FDir);
+}
+
+bool ScratchServer::Start() {
+    return Run("start");
+}
+
+bool ScratchServer::Stop() {
+    return Run("stop");
+}
+
+std::string ScratchServer::Address() const {
+    return "unix:" + (FDir / "runtime/pulse/native").string();
+}
+
+bool ScratchServer::Run(const std::string& Command) {
+    const std::string Script =
+        TestServerKind() == "pipewire" ? "pipewire-test-server" : "pulse-test-server";
+    const std::string Line =
+        ScriptPath(Script) + " " + Command + " " + FDir.string() + " >/dev/null";
+    return std::system(Line.c_str()) == 0;
+}
+
+pid_t ServerPid(const std::string& Address) {
+    std::string Path = Address;
+    if (Path.rfind("unix:", 0) == 0)
+        Path.erase(0, 5);
+    FILE* Pipe = popen("ss -xlpn", "r");
+    if (Pipe == nullptr)
+        return 0;
+    pid_t Pid = 0;
+    std::array<char, 1024> Line;
+    while (std::fgets(Line.data(), Line.size(), Pipe) != nullptr) {
+        const std::string Text = Line.data();
+        const auto PidAt = Text.find("pid=");
+        if (Text.find(" " + Path + " ") != std::string::npos && PidAt != std::string::npos)
+            Pid = static_cast<pid_t>(std::atoi(Text.c_str() + PidAt + 4));
+    }
+    pclose(Pipe);
+    return Pid;
+}
+
 } // namespace vireon::test

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
+#include <filesystem>
 #include <string>
 
 namespace vireon::test {
@@ -47,5 +50,27 @@ void SetDefaultSource(const std::string& Name);
 // The number of the driver's device with this description; GetNumDevs()
 // when there is none.
 UINT DeviceDescribed(TPulseWaveInDriver& Driver, const std::string& Description);
+
+// A second private server of the kind the others run on, which a test may
+// stop, start, or freeze without disturbing the shared one.
+class ScratchServer {
+public:
+    ScratchServer();
+    ~ScratchServer();
+    ScratchServer(const ScratchServer&) = delete;
+    ScratchServer& operator=(const ScratchServer&) = delete;
+
+    bool Start();
+    bool Stop();
+    std::string Address() const;
+
+private:
+    bool Run(const std::string& Command);
+    std::filesystem::path FDir;
+};
+
+// The process that serves Address ("unix:/path"), from the kernel's socket
+// table; 0 when none does.
+pid_t ServerPid(const std::string& Address);
 
 } // namespace vireon::test
