@@ -482,11 +482,8 @@ void TForm1::LoadDevice(const TSettingsKey& Key) {
     if (Name.isEmpty()) {
         Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
     } else {
-        const auto Found =
-            std::find_if(DeviceNames.begin(), DeviceNames.end(),
-                         [&Name](const TDeviceName& Device) { return Device.SystemName == Name; });
-        Rec->SetDeviceID(Found != DeviceNames.end() ? static_cast<std::uint32_t>(Found->DeviceID)
-                                                    : WAVE_MAPPER);
+        FChosenDeviceName = Name;
+        Rec->SetDeviceID(ChosenDeviceNumber().value_or(WAVE_MAPPER));
     }
     RememberChosenDevice();
 }
