@@ -17,6 +17,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -36,7 +37,6 @@ constexpr int BufferCount = 16;
 class TBenchSpectrum : public TQuorSpectrumDisplay {
 public:
     using TQuorSpectrumDisplay::BackBuffer;
-    using TQuorSpectrumDisplay::ClipCount;
     using TQuorSpectrumDisplay::Paint;
 };
 
@@ -75,23 +75,18 @@ const std::vector<std::vector<std::int16_t>>& Recording() {
     return Buffers;
 }
 
-void StartCapture(TQuorSpectrumDisplay& Display) {
-    Display.SampleRate = SampleRate;
-    Display.SetBits(16);
-    Display.FFT->SetBufferSize(FFTSize);
-    Display.FFT->SetWindow(TdspWindow::fwHamming);
-    Display.BufferSize = Display.FFT->BufferSize();
-    Display.Recalculate();
+void StartCapture(TQuorSpectrumModel& Model) {
+    Model.PrepareCapture(SampleRate, FFTSize, TdspWindow::fwHamming);
 }
 
 void BM_ProcessBuffer(benchmark::State& State) {
     TBenchSpectrum Display; // hidden: processing only, as in the reference
-    StartCapture(Display);
+    StartCapture(Display.Model());
     const auto& Buffers = Recording();
     std::size_t Next = 0;
     for (auto _ : State) {
         const auto& Buffer = Buffers[Next++ % Buffers.size()];
-        Display.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Buffer.size() * 2));
+        Display.Model().ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Buffer.size() * 2));
     }
     State.SetItemsProcessed(State.iterations() * FramesPerBuffer);
 }
@@ -143,10 +138,10 @@ public:
           FPlan(fftwf_plan_dft_r2c_1d(FFTSize, FInput, FOutput, FFTW_MEASURE)), FWindow(FFTSize),
           FMagnitudes(FFTSize / 2), FLevels(TQuorSpectrumDisplay::BandCount) {
         FillWindow(TdspWindow::fwHamming, FWindow.data(), FFTSize);
-        TQuorSpectrumDisplay Display;
-        StartCapture(Display);
+        TQuorSpectrumModel Model;
+        StartCapture(Model);
         TQuorValues Bands;
-        Display.GetBands(Bands);
+        Model.GetBands(Bands);
         for (const TQuorValue& Band : *Bands)
             FStartBins.push_back(Band.StartBin);
     }
@@ -216,14 +211,17 @@ void BM_Paint(benchmark::State& State) {
     const int Width = static_cast<int>(State.range(0));
     const int Height = static_cast<int>(State.range(1));
     TBenchSpectrum Display;
-    StartCapture(Display);
+    TQuorSpectrumModel& Model = Display.Model();
+    StartCapture(Model);
     Display.ShowPeaks = Display.ShowAverage = true;
-    Display.FadeFactor = 0.9f;
-    Display.Gain = 1.5;
+    Model.FadeFactor = 0.9f;
+    Model.Gain = 1.5;
     TakeSize(Display, Width, Height);
     for (const auto& Buffer : Recording())
-        Display.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Buffer.size() * 2));
-    Display.ClipCount = 5;
+        Model.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Buffer.size() * 2));
+    // One pair past full scale lights the clip light, which a paint draws too.
+    const std::array<std::int16_t, 2> Clipping = {32767, 32767};
+    Model.ProcessBuffer(Clipping.data(), 4);
 
     QImage Screen(Width, Height, QImage::Format_RGB32);
     QPainter ScreenPainter(&Screen);

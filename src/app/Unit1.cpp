@@ -214,7 +214,7 @@ void TForm1::CreateDisplays() {
     FillPanel(HeaderPanel, SpectrumDisplay);
     SpectrumDisplay->ShowPeaks = true;
     SpectrumDisplay->ShowAverage = true;
-    SpectrumDisplay->FadeFactor = 0.9f;
+    SpectrumDisplay->Model().FadeFactor = 0.9f;
     ScopeDisplay = new TQuorScope();
     FillPanel(ScopePanel, ScopeDisplay);
 }
@@ -361,9 +361,9 @@ void TForm1::ReadManual1Click(QObject*) {
 }
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
-    SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
+    SpectrumDisplay->Model().ProcessBuffer(Buffer, BufferSize);
     TQuorValues Bands;
-    SpectrumDisplay->GetBands(Bands);
+    SpectrumDisplay->Model().GetBands(Bands);
     ScopeDisplay->AddColumn(Bands);
 }
 
@@ -372,16 +372,10 @@ void TForm1::ApplyAnalysisSettings() {
     const auto Format =
         std::find_if(AnalysedFormats.begin(), AnalysedFormats.end(),
                      [Current](const TAnalysedFormat& Known) { return Known.Format == Current; });
-    if (Format != AnalysedFormats.end()) {
-        SpectrumDisplay->SampleRate = Format->SampleRate;
-        SpectrumDisplay->SetBits(16);
-    }
-    // The FFT rounds the size down to a power of two; the display works with
-    // what it settled on, FFTSize keeps what was asked for.
-    SpectrumDisplay->FFT->SetBufferSize(FFTSize);
-    SpectrumDisplay->FFT->SetWindow(CurrentWindow);
-    SpectrumDisplay->BufferSize = SpectrumDisplay->FFT->BufferSize();
-    SpectrumDisplay->Recalculate();
+    // Another format keeps the rate the analysis had. The FFT rounds the size
+    // down to a power of two; FFTSize keeps what was asked for.
+    SpectrumDisplay->Model().PrepareCapture(
+        Format != AnalysedFormats.end() ? Format->SampleRate : 0, FFTSize, CurrentWindow);
 }
 
 void TForm1::ShowWindowName() {
@@ -396,9 +390,9 @@ void TForm1::comboWindowChange(QObject*) {
     const auto Match =
         std::find(WindowNames.begin(), WindowNames.end(), comboWindow->currentText());
     if (Match != WindowNames.end())
-        SpectrumDisplay->FFT->SetWindow(
+        SpectrumDisplay->Model().FFT->SetWindow(
             static_cast<TdspWindow>(std::distance(WindowNames.begin(), Match)));
-    CurrentWindow = SpectrumDisplay->FFT->Window();
+    CurrentWindow = SpectrumDisplay->Model().FFT->Window();
     SaveSettings();
 }
 
@@ -419,17 +413,18 @@ void TForm1::cbPeakBarsClick(QObject*) {
 
 void TForm1::sbGainChange(QObject*) {
     if (SpectrumDisplay)
-        SpectrumDisplay->Gain = static_cast<double>((100 - sbGain->value()) / 100.0L + 1.0L);
+        SpectrumDisplay->Model().Gain =
+            static_cast<double>((100 - sbGain->value()) / 100.0L + 1.0L);
 }
 
 void TForm1::tbPeakHoldSpeedChan(QObject*) {
     if (SpectrumDisplay)
-        SpectrumDisplay->PeakHoldTime = tbPeakHoldSpeed->value() * 10;
+        SpectrumDisplay->Model().PeakHoldTime = tbPeakHoldSpeed->value() * 10;
 }
 
 void TForm1::sFadeRateChange(QObject*) {
     if (SpectrumDisplay)
-        SpectrumDisplay->FadeFactor = PositionToFadeFactor(sFadeRate->value());
+        SpectrumDisplay->Model().FadeFactor = PositionToFadeFactor(sFadeRate->value());
 }
 
 void TForm1::LoadSettings() {
@@ -451,22 +446,22 @@ void TForm1::LoadSettings() {
         [&] {
             const auto Kind =
                 static_cast<std::uint8_t>(Key.ReadInteger(QStringLiteral("FFTWindow")));
-            SpectrumDisplay->FFT->SetWindow(static_cast<TdspWindow>(Kind));
-            CurrentWindow = SpectrumDisplay->FFT->Window();
+            SpectrumDisplay->Model().FFT->SetWindow(static_cast<TdspWindow>(Kind));
+            CurrentWindow = SpectrumDisplay->Model().FFT->Window();
         },
         [&] {
-            SpectrumDisplay->FFT->SetWindow(TdspWindow::fwBlackman);
-            CurrentWindow = SpectrumDisplay->FFT->Window();
+            SpectrumDisplay->Model().FFT->SetWindow(TdspWindow::fwBlackman);
+            CurrentWindow = SpectrumDisplay->Model().FFT->Window();
         });
     // The fade factor follows the bar's clamped position, also when the stored
     // value equals the bar's position and so runs no change handler.
     LoadGroup(
         [&] {
             sFadeRate->setValue(Key.ReadInteger(QStringLiteral("FadeSpeed")));
-            SpectrumDisplay->FadeFactor = PositionToFadeFactor(sFadeRate->value());
+            SpectrumDisplay->Model().FadeFactor = PositionToFadeFactor(sFadeRate->value());
         },
         [&] {
-            SpectrumDisplay->FadeFactor = 0.9f;
+            SpectrumDisplay->Model().FadeFactor = 0.9f;
             sFadeRate->setValue(90);
         });
     LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
@@ -511,7 +506,7 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("Device"), static_cast<std::int32_t>(Rec->DeviceID()));
     Key.WriteString(QStringLiteral("DeviceName"), FChosenDeviceName);
     Key.WriteInteger(QStringLiteral("FFTWindow"),
-                     static_cast<std::int32_t>(SpectrumDisplay->FFT->Window()));
+                     static_cast<std::int32_t>(SpectrumDisplay->Model().FFT->Window()));
     Key.WriteInteger(QStringLiteral("FFTSize"), FFTSize);
     Key.WriteInteger(QStringLiteral("FadeSpeed"), sFadeRate->value());
     Key.WriteInteger(QStringLiteral("PeakSpeed"), tbPeakHoldSpeed->value());

@@ -1,6 +1,6 @@
 #include "display/QuorScope.h"
 
-#include "display/DisplayMath.h"
+#include "analysis/LevelMath.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/QuorSpectrumDisplay.h"
+#include "analysis/QuorSpectrumModel.h"
 #include "display/RasterCanvas.h"
 
 #include <QImage>

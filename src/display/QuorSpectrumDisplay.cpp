@@ -1,28 +1,19 @@
 #include "display/QuorSpectrumDisplay.h"
 
-#include "display/DisplayMath.h"
+#include "analysis/LevelMath.h"
 
 #include <QPainter>
 #include <QString>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <limits>
-
-#include <emmintrin.h>
 
 namespace vireon {
 
 namespace {
-constexpr std::int32_t LeftClipThreshold = 32700;
-constexpr std::int32_t RightClipThreshold = 32600;
-constexpr std::int32_t ClipBlocks = 10;
 constexpr int TimerIntervalMs = 50;
-constexpr std::int32_t DecibelScale = 2;
 constexpr std::int32_t MeterFullScale = 32768;
 constexpr std::int32_t MeterLength = 60;
-constexpr long double PeakDecay = 0.9L;
 
 constexpr QRgb UnlitFill = qRgb(20, 40, 20);
 constexpr QRgb LitFill = qRgb(20, 10, 20);
@@ -36,86 +27,20 @@ constexpr QRgb PeakGrey = qRgb(128, 128, 128);
 constexpr QRgb PeakLight = qRgb(230, 230, 230);
 constexpr QRgb AverageRed = qRgb(200, 0, 0);
 
-// Nearest integer, ties to the even neighbour (the default rounding mode,
-// which the program never changes).
-std::int32_t RoundHalfEven(long double Value) {
-    return TruncToInt(std::rint(Value));
-}
-
-// Extended-precision sum; four running sums keep the adder busy.
-long double SumRange(const float* Values, std::int32_t First, std::int32_t Last) {
-    long double Sum0 = 0.0L;
-    long double Sum1 = 0.0L;
-    long double Sum2 = 0.0L;
-    long double Sum3 = 0.0L;
-    std::int32_t K = First;
-    for (; K + 3 <= Last; K += 4) {
-        Sum0 += Values[K];
-        Sum1 += Values[K + 1];
-        Sum2 += Values[K + 2];
-        Sum3 += Values[K + 3];
-    }
-    for (; K <= Last; ++K)
-        Sum0 += Values[K];
-    return (Sum0 + Sum1) + (Sum2 + Sum3);
-}
-
-std::int32_t ReadSample(const unsigned char* Bytes) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(Bytes[0] | (Bytes[1] << 8)));
-}
-
-// The mono sample of one pair: (L + R) / 2, truncated toward zero.
-float FoldPair(const unsigned char* Pair) {
-    return static_cast<float>((ReadSample(Pair) + ReadSample(Pair + 2)) / 2);
-}
-
-bool PairClips(const unsigned char* Pair) {
-    return ReadSample(Pair) > LeftClipThreshold || ReadSample(Pair + 2) > RightClipThreshold;
-}
-
-// Writes the mono samples of Count stereo pairs to Mono and tells whether any
-// pair passed its clip threshold. Four pairs at a time: the pairs' sums in 32
-// bits, halved toward zero by adding 1 to the negative ones before the shift.
-// The samples are little-endian, as the processor reads them.
-bool FoldToMono(const unsigned char* Pairs, std::uint32_t Count, float* Mono) {
-    static_assert(std::endian::native == std::endian::little);
-    const __m128i Ones = _mm_set1_epi16(1);
-    const __m128i Thresholds = _mm_setr_epi16(
-        LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold,
-        LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold);
-    __m128i Over = _mm_setzero_si128();
-    std::uint32_t P = 0;
-    for (; P + 4 <= Count; P += 4) {
-        const __m128i Samples = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pairs + 4 * P));
-        const __m128i Sums = _mm_madd_epi16(Samples, Ones);
-        const __m128i Halves = _mm_srai_epi32(_mm_add_epi32(Sums, _mm_srli_epi32(Sums, 31)), 1);
-        _mm_storeu_ps(Mono + P, _mm_cvtepi32_ps(Halves));
-        Over = _mm_or_si128(Over, _mm_cmpgt_epi16(Samples, Thresholds));
-    }
-    bool Clipped = _mm_movemask_epi8(Over) != 0;
-    for (; P < Count; ++P) {
-        Mono[P] = FoldPair(Pairs + 4 * P);
-        Clipped |= PairClips(Pairs + 4 * P);
-    }
-    return Clipped;
-}
-
 QRgb RgbWrapped(int Red, int Green, int Blue) {
     return qRgb(Red & 255, Green & 255, Blue & 255);
 }
 } // namespace
 
-TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner)
-    : QWidget(Owner), FFT(std::make_unique<TdspFFT>()),
-      Bands(std::make_shared<std::vector<TQuorValue>>(BandCount)) {
+TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setObjectName(QStringLiteral("QuorFFT"));
     // The whole picture comes from one copy of the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    FFT->SetWindow(TdspWindow::fwHamming);
+    FModel.GetBands(FBands);
+    FModel.OnBlockDone = [this] { PaintNow(); };
     GraphCanvas.SetFont(TRasterCanvas::SmallFont(7));
     ScaleCanvas.SetFont(TRasterCanvas::SmallFont(5));
-    BuildBandFreq();
     BuildLabels();
     Timer.setInterval(TimerIntervalMs);
     connect(&Timer, &QTimer::timeout, this, &TQuorSpectrumDisplay::TimerTick);
@@ -123,151 +48,21 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner)
     resize(600, 200);
     SizeBackBuffer();
     PaintScale();
-    SetBits(8);
 }
 
 TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
     Timer.stop();
-}
-
-void TQuorSpectrumDisplay::SetBits(std::uint8_t Value) {
-    Bits = Value;
-    Range = 48;
-    const double Scale = std::ldexp(1.0, Value) / 2;
-    FullScale = static_cast<std::int32_t>(
-        std::min<double>(Scale, std::numeric_limits<std::int32_t>::max()));
-    MaxLevel = ScaleMode == DecibelScale ? Range : FullScale;
-}
-
-void TQuorSpectrumDisplay::Recalculate() {
-    WritePos = 0;
-    FFT->Clear();
-    BinFreq.assign(static_cast<std::size_t>(std::max(0, BufferSize / 2)), 0.0f);
-    for (std::size_t I = 0; I < BinFreq.size(); ++I)
-        BinFreq[I] = static_cast<float>(static_cast<long double>(SampleRate) / BufferSize *
-                                        static_cast<long double>(I + 1));
-    const float HighestStart = BinFreq.size() >= 2 ? BinFreq[BinFreq.size() - 2] : 0.0f;
-    for (std::int32_t B = 0; B < BandCount; ++B) {
-        const auto Freq = static_cast<float>(BandFreq[B]);
-        (*Bands)[B].StartBin = FindBin(Freq);
-        BandAboveBins[B] = BinFreq.size() < 2 || Freq >= HighestStart;
-    }
-}
-
-std::int32_t TQuorSpectrumDisplay::FindBin(float Freq) const {
-    const auto Count = static_cast<std::int32_t>(BinFreq.size());
-    for (std::int32_t J = 0; J < Count - 2; ++J)
-        if (BinFreq[J] <= Freq && Freq < BinFreq[J + 1])
-            return J;
-    return 0;
-}
-
-void TQuorSpectrumDisplay::GetBands(TQuorValues& Values) const {
-    Values = Bands;
-}
-
-void TQuorSpectrumDisplay::ProcessBuffer(const void* Buffer, std::uint32_t ByteCount) {
-    const std::lock_guard Guard(Lock);
-    if (Bits != 16 || Buffer == nullptr)
-        return;
-    const auto* Pairs = static_cast<const unsigned char*>(Buffer);
-    std::uint32_t PairsLeft = ByteCount / 4;
-    while (PairsLeft > 0) {
-        const std::uint32_t Taken = FillBlock(Pairs, PairsLeft);
-        Pairs += 4 * Taken;
-        PairsLeft -= Taken;
-        if (WritePos == FFT->BufferSize()) {
-            WritePos = 0;
-            ProcessBlock();
-            PaintNow();
-        }
-    }
-}
-
-std::uint32_t TQuorSpectrumDisplay::FillBlock(const unsigned char* Pairs, std::uint32_t Count) {
-    const std::int32_t BlockSize = FFT->BufferSize();
-    // The transform may have shrunk without a Recalculate: start the block
-    // again rather than write past its input.
-    if (WritePos < 0 || WritePos >= BlockSize)
-        WritePos = 0;
-    const std::uint32_t Taken = std::min(Count, static_cast<std::uint32_t>(BlockSize - WritePos));
-    const bool Clipped = FoldToMono(Pairs, Taken, FFT->RealIn() + WritePos);
-    std::fill_n(FFT->ImagIn() + WritePos, Taken, 0.0f);
-    const unsigned char* LastPair = Pairs + 4 * (Taken - 1);
-    LastLeft = ReadSample(LastPair);
-    LastRight = ReadSample(LastPair + 2);
-    if (Clipped)
-        ClipCount = ClipBlocks;
-    WritePos += static_cast<std::int32_t>(Taken);
-    return Taken;
-}
-
-void TQuorSpectrumDisplay::ProcessBlock() {
-    const std::lock_guard Guard(Lock);
-    if (ClipCount > 0)
-        --ClipCount;
-    FFT->Process();
-    FFT->CalcMagnitudes();
-    for (std::int32_t I = 0; I < BandCount; ++I)
-        UpdateBand(I, BandValue(I));
-}
-
-std::int32_t TQuorSpectrumDisplay::LastBinOf(std::int32_t Index) const {
-    const std::int32_t Highest = FFT->HalfSize() - 1;
-    // The band below the first one above the bins runs to the top bin, as
-    // the last band does, instead of ending at that band's start of 0.
-    if (Index + 1 >= BandCount || BandAboveBins[Index + 1])
-        return Highest;
-    return std::min((*Bands)[Index + 1].StartBin, Highest);
-}
-
-std::int32_t TQuorSpectrumDisplay::BandValue(std::int32_t Index) const {
-    if (BandAboveBins[Index])
-        return 0;
-    const long double Sum =
-        SumRange(FFT->RealOut(), std::max((*Bands)[Index].StartBin, 0), LastBinOf(Index));
-    long double Decibels = 0.0L;
-    if (Sum > 0.0L)
-        Decibels = 20.0L * std::log10(Sum / FullScale) + Range;
-    Decibels *= Gain;
-    if (!std::isfinite(Decibels))
-        return 0;
-    return RoundHalfEven(Decibels);
-}
-
-void TQuorSpectrumDisplay::UpdateBand(std::int32_t Index, std::int32_t Value) {
-    if (Index < 0 || Index >= BandCount)
-        return;
-    TQuorValue& Band = (*Bands)[Index];
-    if (Value > MaxLevel)
-        Value = MaxLevel;
-    Band.Average = std::trunc((Band.Average + Band.Level) / 2.0f);
-    if (static_cast<float>(Value) > Band.Level) {
-        Band.Level = static_cast<float>(Value);
-        if (static_cast<float>(Value) > Band.Peak) {
-            Band.Peak = static_cast<float>(Value);
-            Band.Hold = static_cast<float>(PeakHoldTime);
-        }
-    }
+    FModel.OnBlockDone = nullptr;
 }
 
 void TQuorSpectrumDisplay::TimerTick() {
-    for (TQuorValue& Band : *Bands) {
-        if (Band.Level > 0.0f)
-            Band.Level =
-                static_cast<float>(std::trunc(static_cast<double>(Band.Level) * FadeFactor));
-        if (Band.Hold > 0.0f)
-            Band.Hold -= 1.0f;
-        if (Band.Hold <= 0.0f) {
-            Band.Peak = static_cast<float>(Band.Peak * PeakDecay);
-            if (Band.Peak < Band.Level)
-                Band.Peak = Band.Level;
-        }
-    }
+    FModel.TimerTick();
     update();
 }
 
-// ---- rendering ----
+const TQuorValue& TQuorSpectrumDisplay::Band(std::int32_t Index) const {
+    return (*FBands)[Index];
+}
 
 void TQuorSpectrumDisplay::PaintNow() {
     // A hidden control has nothing on screen to bring up to date.
@@ -397,7 +192,8 @@ void TQuorSpectrumDisplay::PaintScale() {
         ScaleCanvas.TextOut(X + (BarWidth / 2 - Label.Width / 2) + Margin, LabelY, Label, White);
     }
 
-    if (ScaleMode != DecibelScale || Range <= 0)
+    const std::int32_t Range = FModel.DecibelRange();
+    if (!FModel.DecibelScale() || Range <= 0)
         return;
     const double Step = static_cast<double>(GraphBottom) / Range - 1.0;
     double Y = GraphBottom;
@@ -410,15 +206,16 @@ void TQuorSpectrumDisplay::PaintScale() {
 
 void TQuorSpectrumDisplay::DrawBars() {
     for (std::int32_t I = 0; I < BandCount; ++I)
-        LitTop[I] = LitTopOf(TruncToInt((*Bands)[I].Level));
+        LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
     ComposeBars();
     const std::int32_t StatusRight = DrawStatusBox();
-    if (Gain > 1.0)
+    if (FModel.Gain > 1.0)
         DrawZoomBox(StatusRight + 2);
     DrawMeters();
 }
 
 std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
+    const std::int32_t MaxLevel = FModel.TopLevel();
     if (Value > MaxLevel)
         Value = MaxLevel - 1;
     if (Value <= 0)
@@ -472,9 +269,9 @@ void TQuorSpectrumDisplay::DrawMeters() {
                                          MeterLength) +
                7;
     };
-    GraphCanvas.FillRect(5, 20, MeterEnd(LastLeft), 23, Lime);
-    GraphCanvas.FillRect(5, 24, MeterEnd(LastRight), 27, Lime);
-    if (ClipCount > 0) {
+    GraphCanvas.FillRect(5, 20, MeterEnd(FModel.LastLeftSample()), 23, Lime);
+    GraphCanvas.FillRect(5, 24, MeterEnd(FModel.LastRightSample()), 27, Lime);
+    if (FModel.Clipping()) {
         GraphCanvas.Rectangle(5, 29, 30, 44, ClipRed, Black);
         GraphCanvas.TextOut(9, 31, ClipText, ClipRed, Black);
     }
@@ -484,10 +281,10 @@ void TQuorSpectrumDisplay::DrawPeaks() {
     // Grey until the first band whose peak stands above its left neighbour's,
     // light from there on.
     QRgb Color = PeakGrey;
-    std::int32_t Previous = LevelToY((*Bands)[0].Peak);
+    std::int32_t Previous = LevelToY(Band(0).Peak);
     GraphCanvas.MoveTo(0, Previous);
     for (std::int32_t I = 0; I < BandCount; ++I) {
-        const std::int32_t Y = LevelToY((*Bands)[I].Peak);
+        const std::int32_t Y = LevelToY(Band(I).Peak);
         if (I > 0 && Y < Previous)
             Color = PeakLight;
         Previous = Y;
@@ -500,42 +297,34 @@ void TQuorSpectrumDisplay::DrawPeaks() {
 }
 
 void TQuorSpectrumDisplay::DrawAverage() {
-    GraphCanvas.MoveTo(0, LevelToY((*Bands)[0].Average));
+    GraphCanvas.MoveTo(0, LevelToY(Band(0).Average));
     for (std::int32_t I = 1; I < BandCount; ++I)
-        GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, LevelToY((*Bands)[I].Average),
+        GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, LevelToY(Band(I).Average),
                            AverageRed);
 }
 
 std::int32_t TQuorSpectrumDisplay::LevelToY(double Value) const {
+    const std::int32_t MaxLevel = FModel.TopLevel();
     if (MaxLevel == 0)
         return BarHeight;
     return TruncToInt(BarHeight - Value / MaxLevel * BarHeight);
 }
 
-void TQuorSpectrumDisplay::BuildBandFreq() {
-    long double Base = 10.0L;
-    long double Current = 10.0L;
-    for (std::int32_t I = 0; I < BandCount; ++I) {
-        BandFreq[I] = static_cast<std::int32_t>(Current);
-        const std::int32_t Step = I % 6;
-        if (Step == 0)
-            Base *= 2;
-        Current = Base * (1.0L + Step / 6.0L);
-    }
-}
-
 void TQuorSpectrumDisplay::BuildLabels() {
     for (std::int32_t I = 0; I < BandCount; ++I) {
-        const double Kilo = BandFreq[I] / 1000.0;
+        const std::int32_t Freq = FModel.BandFrequency(I);
+        const double Kilo = Freq / 1000.0;
         BandLabels[I] = ScaleCanvas.MakeText(Kilo >= 1.0 ? QString::asprintf("%2.1fk", Kilo)
-                                                         : QString::number(BandFreq[I]));
+                                                         : QString::number(Freq));
     }
-    for (std::int32_t D = 0; D <= Range; D += 10)
+    for (std::int32_t D = 0; D <= FModel.DecibelRange(); D += 10)
         DecibelLabels.push_back(ScaleCanvas.MakeText(QStringLiteral("-%1").arg(D)));
     ClipText = GraphCanvas.MakeText(QStringLiteral("Clip"));
 }
 
 void TQuorSpectrumDisplay::RefreshStatusText() {
+    const std::uint8_t Bits = FModel.SampleBits();
+    const std::int32_t SampleRate = FModel.SampleRate;
     if (StatusBits == Bits && StatusRate == SampleRate)
         return;
     StatusBits = Bits;
@@ -546,10 +335,10 @@ void TQuorSpectrumDisplay::RefreshStatusText() {
 }
 
 void TQuorSpectrumDisplay::RefreshZoomText() {
-    if (ZoomGain == Gain)
+    if (ZoomGain == FModel.Gain)
         return;
-    ZoomGain = Gain;
-    ZoomText = GraphCanvas.MakeText(QString::asprintf("x%2.2f", Gain));
+    ZoomGain = FModel.Gain;
+    ZoomText = GraphCanvas.MakeText(QString::asprintf("x%2.2f", ZoomGain));
 }
 
 } // namespace vireon

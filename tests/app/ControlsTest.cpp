@@ -20,7 +20,7 @@ TEST_F(Controls, WindowComboMatchesNamesExactlyAndSavesEitherWay) {
     ASSERT_FALSE(QFile::exists(SettingsFileName()));
     TypeIntoWindowCombo(F, "hanning");
     EXPECT_EQ(F.comboWindow->currentText(), "hanning");
-    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwBlackman);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwBlackman);
     EXPECT_EQ(F.CurrentWindow, TdspWindow::fwBlackman);
     EXPECT_EQ(StoredSetting("FFTWindow"), "3");
 }
@@ -29,7 +29,7 @@ TEST_F(Controls, PickingParzenWhileRunningChangesTheWindowWithoutRestarting) {
     TForm1& F = CreateForm();
     ClickStart();
     TypeIntoWindowCombo(F, "Parzen");
-    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwParzen);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwParzen);
     EXPECT_EQ(F.CurrentWindow, TdspWindow::fwParzen);
     EXPECT_EQ(StoredSetting("FFTWindow"), "6");
     EXPECT_TRUE(F.Running);
@@ -52,16 +52,16 @@ TEST_F(Controls, PositionsMapToDisplayValues) {
         double Expected;
     };
     const Case Cases[] = {
-        {F.sbGain, 0, [&] { return D.Gain; }, 2.00},
-        {F.sbGain, 50, [&] { return D.Gain; }, 1.50},
-        {F.sbGain, 100, [&] { return D.Gain; }, 1.00},
-        {F.tbPeakHoldSpeed, 10, [&] { return D.PeakHoldTime; }, 100},
-        {F.tbPeakHoldSpeed, 0, [&] { return D.PeakHoldTime; }, 0},
-        {F.sFadeRate, 98, [&] { return D.FadeFactor; }, 0.98f},
-        {F.sFadeRate, 60, [&] { return D.FadeFactor; }, 0.60f},
+        {F.sbGain, 0, [&] { return D.Model().Gain; }, 2.00},
+        {F.sbGain, 50, [&] { return D.Model().Gain; }, 1.50},
+        {F.sbGain, 100, [&] { return D.Model().Gain; }, 1.00},
+        {F.tbPeakHoldSpeed, 10, [&] { return D.Model().PeakHoldTime; }, 100},
+        {F.tbPeakHoldSpeed, 0, [&] { return D.Model().PeakHoldTime; }, 0},
+        {F.sFadeRate, 98, [&] { return D.Model().FadeFactor; }, 0.98f},
+        {F.sFadeRate, 60, [&] { return D.Model().FadeFactor; }, 0.60f},
         // A bar clamps what it is given before reporting the change.
-        {F.sFadeRate, 200, [&] { return D.FadeFactor; }, 0.98f},
-        {F.tbPeakHoldSpeed, -5, [&] { return D.PeakHoldTime; }, 0},
+        {F.sFadeRate, 200, [&] { return D.Model().FadeFactor; }, 0.98f},
+        {F.tbPeakHoldSpeed, -5, [&] { return D.Model().PeakHoldTime; }, 0},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Control->objectName().toStdString() + " at " + std::to_string(C.Position));

@@ -19,12 +19,12 @@ TEST_F(Settings, FirstRunUsesTheDefaults) {
     TForm1& F = CreateForm();
     EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice);
     EXPECT_EQ(F.tbPeakHoldSpeed->value(), 2);
-    EXPECT_EQ(F.SpectrumDisplay->PeakHoldTime, 20);
-    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwBlackman);
+    EXPECT_EQ(F.SpectrumDisplay->Model().PeakHoldTime, 20);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwBlackman);
     EXPECT_EQ(F.CurrentWindow, TdspWindow::fwBlackman);
     EXPECT_EQ(F.comboWindow->currentText(), "Blackman");
     EXPECT_EQ(F.sFadeRate->value(), 90);
-    EXPECT_FLOAT_EQ(F.SpectrumDisplay->FadeFactor, 0.9f);
+    EXPECT_FLOAT_EQ(F.SpectrumDisplay->Model().FadeFactor, 0.9f);
     EXPECT_EQ(F.FFTSize, 4096);
     EXPECT_EQ(F.windowTitle(), "(Orlindt) - Vireon");
     EXPECT_EQ(F.DeviceNames.size(), 2u);
@@ -50,19 +50,19 @@ TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
          {{"FadeSpeed", "60"}},
          [](TForm1& F) {
              EXPECT_EQ(F.sFadeRate->value(), 60);
-             EXPECT_FLOAT_EQ(F.SpectrumDisplay->FadeFactor, 0.60f);
+             EXPECT_FLOAT_EQ(F.SpectrumDisplay->Model().FadeFactor, 0.60f);
          }},
         {"fade speed below the bar's range follows the clamped bar",
          {{"FadeSpeed", "-30"}},
          [](TForm1& F) {
              EXPECT_EQ(F.sFadeRate->value(), 60);
-             EXPECT_FLOAT_EQ(F.SpectrumDisplay->FadeFactor, 0.60f);
+             EXPECT_FLOAT_EQ(F.SpectrumDisplay->Model().FadeFactor, 0.60f);
          }},
         {"peak speed above the bar's range",
          {{"PeakSpeed", "25"}},
          [](TForm1& F) {
              EXPECT_EQ(F.tbPeakHoldSpeed->value(), 10);
-             EXPECT_EQ(F.SpectrumDisplay->PeakHoldTime, 100);
+             EXPECT_EQ(F.SpectrumDisplay->Model().PeakHoldTime, 100);
          }},
         {"device stored as text",
          {{"Device", "Scripted Mic"}},
@@ -104,14 +104,14 @@ TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
         {"window kind",
          {{"FFTWindow", "6"}},
          [](TForm1& F) {
-             EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwParzen);
+             EXPECT_EQ(F.SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwParzen);
              EXPECT_EQ(F.comboWindow->currentText(), "Parzen");
          }},
         {"window kind outside the names reaches the FFT, the combo keeps its text",
          {{"FFTWindow", "9"}},
          [](TForm1& F) {
              EXPECT_EQ(static_cast<int>(F.CurrentWindow), 9);
-             EXPECT_EQ(static_cast<int>(F.SpectrumDisplay->FFT->Window()), 9);
+             EXPECT_EQ(static_cast<int>(F.SpectrumDisplay->Model().FFT->Window()), 9);
              EXPECT_EQ(F.comboWindow->currentText(), "Hanning");
          }},
         {"FFT size that is not a number",

@@ -112,7 +112,7 @@ protected:
     // The band that stands highest in the display now; -1 in silence.
     int LoudestBand() const {
         TQuorValues Bands;
-        Form->SpectrumDisplay->GetBands(Bands);
+        Form->SpectrumDisplay->Model().GetBands(Bands);
         int Loudest = -1;
         float Highest = 0.0f;
         for (std::size_t Band = 0; Band < Bands->size(); ++Band) {

@@ -17,20 +17,20 @@ TEST_F(StartStop, StartRecordsAndStopReturnsToStartWithoutReapplyingSettings) {
     EXPECT_TRUE(F.Running);
     EXPECT_EQ(F.btnStart->text(), "Stop");
     EXPECT_TRUE(F.Rec->Active());
-    EXPECT_EQ(F.SpectrumDisplay->SampleRate, 44100);
-    EXPECT_EQ(F.SpectrumDisplay->BufferSize, 4096);
-    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwBlackman);
+    EXPECT_EQ(F.SpectrumDisplay->Model().SampleRate, 44100);
+    EXPECT_EQ(F.SpectrumDisplay->Model().BufferSize, 4096);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwBlackman);
 
     // Marks that only a second ApplyAnalysisSettings would overwrite.
-    F.SpectrumDisplay->SampleRate = 1234;
-    F.SpectrumDisplay->FFT->SetBufferSize(64);
+    F.SpectrumDisplay->Model().SampleRate = 1234;
+    F.SpectrumDisplay->Model().FFT->SetBufferSize(64);
     F.btnStart->click();
     EXPECT_FALSE(F.Running);
     EXPECT_EQ(F.btnStart->text(), "Start");
     EXPECT_FALSE(F.Rec->Active());
     EXPECT_FALSE(Driver->IsOpen());
-    EXPECT_EQ(F.SpectrumDisplay->SampleRate, 1234);
-    EXPECT_EQ(F.SpectrumDisplay->FFT->BufferSize(), 64);
+    EXPECT_EQ(F.SpectrumDisplay->Model().SampleRate, 1234);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->BufferSize(), 64);
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 
@@ -41,7 +41,7 @@ TEST_F(StartStop, RecordedBuffersReachTheSpectrumAndTheStrip) {
     for (int Buffer = 0; Buffer < 3; ++Buffer)
         RecordToneBuffer(1000.0);
     TQuorValues Bands;
-    F.SpectrumDisplay->GetBands(Bands);
+    F.SpectrumDisplay->Model().GetBands(Bands);
     ASSERT_TRUE(Bands);
     float Loudest = 0.0f;
     std::size_t LoudestBand = 0;
@@ -99,8 +99,8 @@ TEST_F(StartStop, FFTSizeIsRoundedForTheDisplayButKeptAsAsked) {
     TForm1& F = CreateForm();
     ClickStart();
     EXPECT_EQ(F.FFTSize, 1000);
-    EXPECT_EQ(F.SpectrumDisplay->FFT->BufferSize(), 512);
-    EXPECT_EQ(F.SpectrumDisplay->BufferSize, 512);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->BufferSize(), 512);
+    EXPECT_EQ(F.SpectrumDisplay->Model().BufferSize, 512);
     F.close();
     EXPECT_EQ(StoredSetting("FFTSize"), "1000");
 }
@@ -112,9 +112,9 @@ TEST_F(StartStop, FormatWithoutAnalysisRateKeepsTheDisplayRateButAppliesSizeAndW
     F.CurrentWindow = TdspWindow::fwWelch;
     ClickStart();
     ASSERT_TRUE(F.Running);
-    EXPECT_EQ(F.SpectrumDisplay->SampleRate, 0);
-    EXPECT_EQ(F.SpectrumDisplay->BufferSize, 2048);
-    EXPECT_EQ(F.SpectrumDisplay->FFT->Window(), TdspWindow::fwWelch);
+    EXPECT_EQ(F.SpectrumDisplay->Model().SampleRate, 0);
+    EXPECT_EQ(F.SpectrumDisplay->Model().BufferSize, 2048);
+    EXPECT_EQ(F.SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwWelch);
     EXPECT_EQ(F.comboWindow->currentText(), "Welch");
 }
 

@@ -52,7 +52,7 @@ TEST_F(SettingsCommand, WindowChosenWhileRunningRestartsCaptureWithIt) {
     EXPECT_EQ(Driver->CallCount(TScriptedCall::Close), 1u);
     EXPECT_EQ(Driver->CallCount(TScriptedCall::Open), 2u);
     EXPECT_EQ(Form->CurrentWindow, TdspWindow::fwWelch);
-    EXPECT_EQ(Form->SpectrumDisplay->FFT->Window(), TdspWindow::fwWelch);
+    EXPECT_EQ(Form->SpectrumDisplay->Model().FFT->Window(), TdspWindow::fwWelch);
     EXPECT_EQ(Form->comboWindow->currentText(), "Welch");
     EXPECT_TRUE(Form->Running);
     EXPECT_EQ(Form->btnStart->text(), "Stop");
@@ -85,10 +85,10 @@ TEST_F(SettingsCommand, FFTSizeIsKeptAsTypedAndTheFFTRoundsIt) {
         Dialog.btnOk->click();
     });
     EXPECT_EQ(Form->FFTSize, 1000);
-    EXPECT_EQ(Form->SpectrumDisplay->FFT->BufferSize(), 512);
-    EXPECT_EQ(Form->SpectrumDisplay->BufferSize, 512);
+    EXPECT_EQ(Form->SpectrumDisplay->Model().FFT->BufferSize(), 512);
+    EXPECT_EQ(Form->SpectrumDisplay->Model().BufferSize, 512);
     StartCapture();
-    EXPECT_EQ(Form->SpectrumDisplay->BufferSize, 512);
+    EXPECT_EQ(Form->SpectrumDisplay->Model().BufferSize, 512);
 }
 
 TEST_F(SettingsCommand, ChosenFormatReachesTheRecorderAndTheDisplay) {
@@ -99,7 +99,7 @@ TEST_F(SettingsCommand, ChosenFormatReachesTheRecorderAndTheDisplay) {
     });
     EXPECT_EQ(Form->Rec->DeviceID(), StudioLine);
     EXPECT_EQ(Form->Rec->PCMFormat(), TPCMFormat::Stereo16bit48000Hz);
-    EXPECT_EQ(Form->SpectrumDisplay->SampleRate, 48000);
+    EXPECT_EQ(Form->SpectrumDisplay->Model().SampleRate, 48000);
     StartCapture();
     ASSERT_TRUE(Driver->OpenFormat().has_value());
     EXPECT_EQ(Driver->OpenFormat()->nSamplesPerSec, 48000u);

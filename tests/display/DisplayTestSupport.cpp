@@ -34,16 +34,11 @@ std::vector<std::int16_t> StereoConstant(std::int16_t Left, std::int16_t Right, 
 }
 
 void Feed(TQuorSpectrumDisplay& Display, const std::vector<std::int16_t>& Stereo) {
-    Display.ProcessBuffer(Stereo.data(), static_cast<std::uint32_t>(Stereo.size() * 2));
+    Display.Model().ProcessBuffer(Stereo.data(), static_cast<std::uint32_t>(Stereo.size() * 2));
 }
 
 void StartCapture(TQuorSpectrumDisplay& Display, int SampleRate, int FFTSize, TdspWindow Window) {
-    Display.SampleRate = SampleRate;
-    Display.SetBits(16);
-    Display.FFT->SetBufferSize(FFTSize);
-    Display.FFT->SetWindow(Window);
-    Display.BufferSize = Display.FFT->BufferSize();
-    Display.Recalculate();
+    Display.Model().PrepareCapture(SampleRate, FFTSize, Window);
 }
 
 QImage RenderText(const QString& Text, int PointSize, QRgb Color, QRgb Background) {

@@ -203,7 +203,7 @@ TEST_F(SpectrumRendering, ZoomBoxAppearsOnlyAboveGainOne) {
     Open();
     EXPECT_NE(Graph(Left, 3), BoxColor);
 
-    Display.Gain = 1.5;
+    Display.Model().Gain = 1.5;
     Display.Paint();
     const QImage Text = RenderText(QStringLiteral("x1.50"), 7, White, Black);
     EXPECT_EQ(Graph(Left, 3), BoxColor);
@@ -217,10 +217,11 @@ TEST_F(SpectrumRendering, MetersEndAtTheSampleMagnitude) {
         int LastLit;
     };
     Open();
+    Display.Model().SetBits(16);
     for (const TCase Case : {TCase{32767, 65}, TCase{-32768, 66}, TCase{0, 6}, TCase{16384, 36}}) {
         SCOPED_TRACE(Case.Sample);
-        Display.LastLeft = Case.Sample;
-        Display.LastRight = Case.Sample;
+        const auto Sample = static_cast<std::int16_t>(Case.Sample);
+        Feed(Display, StereoConstant(Sample, Sample, 1));
         Display.Paint();
         for (const int Row : {20, 22, 24, 26}) {
             EXPECT_EQ(Graph(5, Row), Lime);
@@ -236,7 +237,8 @@ TEST_F(SpectrumRendering, ClipLightShowsWhileTheCountRuns) {
     Open();
     EXPECT_NE(Graph(5, 29), Red);
 
-    Display.ClipCount = 3;
+    Display.Model().SetBits(16);
+    Feed(Display, StereoConstant(32767, 0, 1));
     Display.Paint();
     EXPECT_EQ(Graph(5, 29), Red);
     EXPECT_EQ(Graph(29, 43), Red);

@@ -25,13 +25,6 @@ constexpr int UsageExit = 2;
 constexpr int FailureExit = 1;
 constexpr int BufferMilliseconds = 50;
 
-// The recorder's timer ticks as often as its buffers arrive; here both are
-// driven from the loop below.
-class TSnapshotSpectrum : public TQuorSpectrumDisplay {
-public:
-    using TQuorSpectrumDisplay::TimerTick;
-};
-
 void ShowOffScreen(QWidget& Widget, const QSize& Size) {
     Widget.setAttribute(Qt::WA_DontShowOnScreen);
     Widget.resize(Size);
@@ -43,16 +36,11 @@ void Configure(TQuorSpectrumDisplay& Spectrum, const TSnapshotOptions& Options,
     Spectrum.ShowPeaks = Options.ShowPeaks;
     Spectrum.ShowAverage = Options.ShowAverage;
     Spectrum.PeakLines = Options.PeakLines;
-    Spectrum.Gain = Options.Gain;
-    Spectrum.PeakHoldTime = Options.PeakHoldTime;
-    Spectrum.FadeFactor = Options.FadeFactor;
-    // The order the main window uses when capture starts.
-    Spectrum.SampleRate = SampleRate;
-    Spectrum.SetBits(16);
-    Spectrum.FFT->SetBufferSize(Options.FFTSize);
-    Spectrum.FFT->SetWindow(Options.Window);
-    Spectrum.BufferSize = Spectrum.FFT->BufferSize();
-    Spectrum.Recalculate();
+    TQuorSpectrumModel& Model = Spectrum.Model();
+    Model.Gain = Options.Gain;
+    Model.PeakHoldTime = Options.PeakHoldTime;
+    Model.FadeFactor = Options.FadeFactor;
+    Model.PrepareCapture(SampleRate, Options.FFTSize, Options.Window);
 }
 
 std::unique_ptr<TSampleSource> OpenSource(const TSnapshotOptions& Options) {
@@ -61,7 +49,9 @@ std::unique_ptr<TSampleSource> OpenSource(const TSnapshotOptions& Options) {
     return std::make_unique<TSignalGenerator>(Options);
 }
 
-void Feed(TSampleSource& Source, TSnapshotSpectrum& Spectrum, TQuorScope& Scope) {
+// The recorder's timer ticks as often as its buffers arrive; here both are
+// driven from this loop.
+void Feed(TSampleSource& Source, TQuorSpectrumModel& Spectrum, TQuorScope& Scope) {
     const auto Frames =
         static_cast<std::size_t>(std::max(1, Source.SampleRate() / (1000 / BufferMilliseconds)));
     std::vector<std::int16_t> Buffer(2 * Frames);
@@ -101,12 +91,12 @@ int main(int argc, char** argv) {
             return 0;
         }
         const std::unique_ptr<TSampleSource> Source = OpenSource(Options);
-        TSnapshotSpectrum Spectrum;
+        TQuorSpectrumDisplay Spectrum;
         TQuorScope Scope;
         ShowOffScreen(Spectrum, Options.SpectrumSize);
         ShowOffScreen(Scope, Options.ScopeSize);
         Configure(Spectrum, Options, Source->SampleRate());
-        Feed(*Source, Spectrum, Scope);
+        Feed(*Source, Spectrum.Model(), Scope);
         Save(Spectrum, Options.SpectrumPath);
         Save(Scope, Options.ScopePath);
     } catch (const EUsageError& Error) {

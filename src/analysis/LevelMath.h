@@ -6,8 +6,9 @@
 
 namespace vireon {
 
-// Truncates toward zero; values beyond any picture or level are pinned so
-// the conversion is always defined, and a value that is not a number is 0.
+// Truncates toward zero, for levels and pixel rows alike; values beyond any
+// picture or level are pinned so the conversion is always defined, and a
+// value that is not a number is 0.
 inline std::int32_t TruncToInt(long double Value) {
     constexpr long double Limit = 1 << 30;
     if (std::isnan(Value))
