@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include <emmintrin.h>
 
@@ -81,6 +82,58 @@ bool FoldToMono(const unsigned char* Pairs, std::uint32_t Count, float* Mono) {
     return Clipped;
 }
 
+// |F(w)|^2 of the block X and its first two derivatives in w, where
+// F(w) = sum X[n] e^(-i w m) with m = n - (N - 1) / 2. Centring m keeps the
+// moment sums small; the magnitude does not depend on where time starts.
+struct TPeakPower {
+    double Power;
+    double Slope;
+    double Curvature;
+};
+
+TPeakPower PowerNear(const float* X, std::int32_t N, double Omega) {
+    const double First = -0.5 * (N - 1);
+    // e^(-i w m), stepped by e^(-i w) sample by sample: in double the drift
+    // over the largest block stays far below what the search resolves.
+    double ZRe = std::cos(Omega * First);
+    double ZIm = -std::sin(Omega * First);
+    const double StepRe = std::cos(Omega);
+    const double StepIm = -std::sin(Omega);
+    double S0Re = 0.0, S0Im = 0.0, S1Re = 0.0, S1Im = 0.0, S2Re = 0.0, S2Im = 0.0;
+    double M = First;
+    for (std::int32_t I = 0; I < N; ++I, M += 1.0) {
+        const double XRe = X[I] * ZRe;
+        const double XIm = X[I] * ZIm;
+        S0Re += XRe;
+        S0Im += XIm;
+        const double TRe = M * XRe;
+        const double TIm = M * XIm;
+        S1Re += TRe;
+        S1Im += TIm;
+        S2Re += M * TRe;
+        S2Im += M * TIm;
+        const double NextRe = ZRe * StepRe - ZIm * StepIm;
+        ZIm = ZRe * StepIm + ZIm * StepRe;
+        ZRe = NextRe;
+    }
+    // F = S0, F' = -i S1, F'' = -S2.
+    const double D1Re = S1Im;
+    const double D1Im = -S1Re;
+    const double D2Re = -S2Re;
+    const double D2Im = -S2Im;
+    return TPeakPower{S0Re * S0Re + S0Im * S0Im, 2.0 * (S0Re * D1Re + S0Im * D1Im),
+                      2.0 * (D1Re * D1Re + D1Im * D1Im + S0Re * D2Re + S0Im * D2Im)};
+}
+
+// Where the magnitude peaks, in bins, from the three bins around the
+// largest: a parabola's vertex, only a start for the search.
+double ParabolaOffset(double Below, double At, double Above) {
+    const double Bend = Below - 2.0 * At + Above;
+    if (Bend >= 0.0)
+        return 0.0;
+    return std::clamp(0.5 * (Below - Above) / Bend, -0.5, 0.5);
+}
+
 } // namespace
 
 TQuorSpectrumModel::TQuorSpectrumModel()
@@ -103,6 +156,8 @@ void TQuorSpectrumModel::SetBits(std::uint8_t Value) {
 void TQuorSpectrumModel::Recalculate() {
     WritePos = 0;
     FFT->Clear();
+    Tone = TQuorTone{};
+    SummedSize = 0;
     BinFreq.assign(static_cast<std::size_t>(std::max(0, BufferSize / 2)), 0.0f);
     for (std::size_t I = 0; I < BinFreq.size(); ++I)
         BinFreq[I] = static_cast<float>(static_cast<long double>(SampleRate) / BufferSize *
@@ -186,6 +241,66 @@ void TQuorSpectrumModel::ProcessBlock() {
     FFT->CalcMagnitudes();
     for (std::int32_t I = 0; I < BandCount; ++I)
         UpdateBand(I, BandValue(I));
+    FindLoudestTone();
+}
+
+// The largest bin above DC gives the tone roughly; a few Newton steps on the
+// windowed block's DTFT then find its true peak. The DTFT is taken straight
+// from the block (which Process left windowed in RealIn), so the search works
+// alike for every window, the rectangular one included, whose peak a
+// parabola through the bins misses by up to a fifth of a bin.
+void TQuorSpectrumModel::FindLoudestTone() {
+    Tone.Present = false;
+    const std::int32_t N = FFT->BufferSize();
+    const std::int32_t Half = FFT->HalfSize();
+    if (N != SummedSize || FFT->Window() != SummedWindow) {
+        const float* Coefficients = FFT->WindowCoefficients();
+        WindowSum = 0.0;
+        for (std::int32_t I = 0; I < N; ++I)
+            WindowSum += Coefficients[I];
+        SummedSize = N;
+        SummedWindow = FFT->Window();
+    }
+    if (Half < 2 || WindowSum <= 0.0 || SampleRate <= 0)
+        return;
+    const float* Magnitudes = FFT->RealOut();
+    const std::int32_t Peak =
+        static_cast<std::int32_t>(std::max_element(Magnitudes + 1, Magnitudes + Half) - Magnitudes);
+    // A bin holds amplitude times the window's mean; the floor is checked on
+    // the amplitude so it means the same under every window.
+    const double Scale = static_cast<double>(FullScale);
+    const double Rough = Magnitudes[Peak] * (N / WindowSum);
+    if (!(Rough > 0.0) || 20.0 * std::log10(Rough / Scale) < ToneFloorDb)
+        return;
+
+    const double BinOmega = 2.0 * std::numbers::pi / N;
+    const double Low = std::max(0.0, Peak - 1.0);
+    const double High = std::min<double>(Half, Peak + 1.0);
+    double Bin = Peak;
+    if (Peak + 1 < Half)
+        Bin += ParabolaOffset(Magnitudes[Peak - 1], Magnitudes[Peak], Magnitudes[Peak + 1]);
+    // Newton converges in two or three steps from the parabola's start; a
+    // step is held to half a bin, and where the power is not concave (far
+    // from the peak) a quarter bin uphill is taken instead.
+    constexpr std::int32_t MaxSteps = 5;
+    constexpr double Settled = 1e-4; // bins
+    TPeakPower At{};
+    for (std::int32_t Step = 0; Step < MaxSteps; ++Step) {
+        At = PowerNear(FFT->RealIn(), N, Bin * BinOmega);
+        double Move = At.Curvature < 0.0 ? -At.Slope / At.Curvature / BinOmega
+                                         : std::copysign(0.25, At.Slope);
+        Move = std::clamp(Move, -0.5, 0.5);
+        if (std::fabs(Move) < Settled)
+            break;
+        Bin = std::clamp(Bin + Move, Low, High);
+    }
+    // A sine of amplitude A peaks at A/2 times the window's sum.
+    const double Amplitude = 2.0 * std::sqrt(At.Power) / WindowSum;
+    if (!(Amplitude > 0.0))
+        return;
+    Tone.Present = true;
+    Tone.Frequency = Bin * SampleRate / N;
+    Tone.LevelDb = 20.0 * std::log10(Amplitude / Scale);
 }
 
 std::int32_t TQuorSpectrumModel::LastBinOf(std::int32_t Index) const {

@@ -5,6 +5,7 @@
 // decibel scale with level, peak hold and average, and the decay tick. The
 // spectrum display and the strip are views of it.
 
+#include "analysis/QuorTone.h"
 #include "dsp/dspFFT.h"
 
 #include <array>
@@ -61,6 +62,14 @@ public:
     std::int32_t LastRightSample() const { return LastRight; }
     bool Clipping() const { return ClipCount > 0; }
     std::int32_t BandFrequency(std::int32_t Index) const { return BandFreq[Index]; }
+    // The strongest tone of the last block (none before the first block,
+    // after Recalculate, and for blocks below ToneFloorDb).
+    const TQuorTone& LoudestTone() const { return Tone; }
+
+    // Weaker peaks than this count as silence.
+    static constexpr double ToneFloorDb = -90.0;
+    // The last bin band I sums, or -1 for a band above every bin, which sums none.
+    std::int32_t BandLastBin(std::int32_t I) const { return BandAboveBins[I] ? -1 : LastBinOf(I); }
 
     double Gain = 1.0;
     std::int32_t PeakHoldTime = 0;
@@ -99,6 +108,14 @@ private:
     std::int32_t BandValue(std::int32_t Index) const;
     std::int32_t LastBinOf(std::int32_t Index) const;
     void BuildBandFreq();
+    void FindLoudestTone();
+
+    TQuorTone Tone;
+    // Sum of the window's coefficients, for the kind and size it was taken
+    // at: a tone's amplitude is its DTFT peak over half this sum.
+    double WindowSum = 0.0;
+    TdspWindow SummedWindow = TdspWindow::fwNone;
+    std::int32_t SummedSize = 0;
 
     // Bands whose frequency lies above every bin of the transform: they
     // would otherwise sum bins that belong to other bands.

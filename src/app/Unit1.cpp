@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -155,6 +156,11 @@ void TForm1::ConnectMenu() {
     ConnectHandler(this, Open1, &QAction::triggered, &TForm1::Open1Click);
     ConnectHandler(this, Settings2, &QAction::triggered, &TForm1::Settings2Click);
     ConnectHandler(this, SelectRecordLine1, &QAction::triggered, &TForm1::SelectRecordLine1Click);
+    ConnectHandler(this, Freeze1, &QAction::triggered, &TForm1::Freeze1Click);
+    // Space starts and stops, as in other analysers. A text field that has
+    // the focus keeps its keys: it overrides single-key shortcuts.
+    auto* StartKey = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    connect(StartKey, &QShortcut::activated, btnStart, &QPushButton::click);
     ConnectHandler(this, About2, &QAction::triggered, &TForm1::About2Click);
     ConnectHandler(this, WebPage1, &QAction::triggered, &TForm1::WebPage1Click);
     ConnectHandler(this, ReadManual1, &QAction::triggered, &TForm1::ReadManual1Click);
@@ -347,6 +353,11 @@ void TForm1::SelectRecordLine1Click(QObject*) {
     OpenRecordingControl();
 }
 
+void TForm1::Freeze1Click(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->SetFrozen(Freeze1->isChecked());
+}
+
 void TForm1::About2Click(QObject*) {
     TAboutFrm Box(this);
     Box.exec();
@@ -362,6 +373,9 @@ void TForm1::ReadManual1Click(QObject*) {
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
     SpectrumDisplay->Model().ProcessBuffer(Buffer, BufferSize);
+    // Frozen, the strip holds its picture too; the model goes on regardless.
+    if (SpectrumDisplay->Frozen())
+        return;
     TQuorValues Bands;
     SpectrumDisplay->Model().GetBands(Bands);
     ScopeDisplay->AddColumn(Bands);

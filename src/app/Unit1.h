@@ -67,6 +67,8 @@ public:
     void Open1Click(QObject* Sender);
     void Settings2Click(QObject* Sender);
     void SelectRecordLine1Click(QObject* Sender);
+    // Holds both pictures while recording goes on; again to go on live.
+    void Freeze1Click(QObject* Sender);
     void About2Click(QObject* Sender);
     void WebPage1Click(QObject* Sender);
     void ReadManual1Click(QObject* Sender);

@@ -57,6 +57,24 @@ TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
 
 void TQuorSpectrumDisplay::TimerTick() {
     FModel.TimerTick();
+    if (!FFrozen)
+        update();
+}
+
+void TQuorSpectrumDisplay::SetFrozen(bool Value) {
+    if (Value == FFrozen)
+        return;
+    FFrozen = Value;
+    if (FFrozen) {
+        TQuorValues Live;
+        FModel.GetBands(Live);
+        FBands = std::make_shared<std::vector<TQuorValue>>(*Live);
+        FHeldLeft = FModel.LastLeftSample();
+        FHeldRight = FModel.LastRightSample();
+        FHeldClipping = FModel.Clipping();
+    } else {
+        FModel.GetBands(FBands);
+    }
     update();
 }
 
@@ -65,8 +83,9 @@ const TQuorValue& TQuorSpectrumDisplay::Band(std::int32_t Index) const {
 }
 
 void TQuorSpectrumDisplay::PaintNow() {
-    // A hidden control has nothing on screen to bring up to date.
-    if (isVisible())
+    // A hidden control has nothing on screen to bring up to date, nor has a
+    // frozen one.
+    if (isVisible() && !FFrozen)
         repaint();
 }
 
@@ -269,9 +288,11 @@ void TQuorSpectrumDisplay::DrawMeters() {
                                          MeterLength) +
                7;
     };
-    GraphCanvas.FillRect(5, 20, MeterEnd(FModel.LastLeftSample()), 23, Lime);
-    GraphCanvas.FillRect(5, 24, MeterEnd(FModel.LastRightSample()), 27, Lime);
-    if (FModel.Clipping()) {
+    const std::int32_t Left = FFrozen ? FHeldLeft : FModel.LastLeftSample();
+    const std::int32_t Right = FFrozen ? FHeldRight : FModel.LastRightSample();
+    GraphCanvas.FillRect(5, 20, MeterEnd(Left), 23, Lime);
+    GraphCanvas.FillRect(5, 24, MeterEnd(Right), 27, Lime);
+    if (FFrozen ? FHeldClipping : FModel.Clipping()) {
         GraphCanvas.Rectangle(5, 29, 30, 44, ClipRed, Black);
         GraphCanvas.TextOut(9, 31, ClipText, ClipRed, Black);
     }

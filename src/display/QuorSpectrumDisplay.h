@@ -29,6 +29,11 @@ public:
     TQuorSpectrumModel& Model() { return FModel; }
     const TQuorSpectrumModel& Model() const { return FModel; }
 
+    // A frozen display shows the bands, meters and clip light as they were
+    // when it froze, while the model goes on; thawing shows live data again.
+    void SetFrozen(bool Value);
+    bool Frozen() const { return FFrozen; }
+
     bool ShowPeaks = false;
     bool ShowAverage = false;
     bool PeakLines = true;
@@ -78,8 +83,12 @@ private:
     std::int32_t LitTopOf(std::int32_t Value) const;
     void ComposeBars();
 
-    // The model's band array, shared once and for all.
+    // The model's live band array, or the copy taken when the display froze.
     TQuorValues FBands;
+    bool FFrozen = false;
+    std::int32_t FHeldLeft = 0;
+    std::int32_t FHeldRight = 0;
+    bool FHeldClipping = false;
 
     // Labels and ticks, drawn once per size change and copied by DrawScale.
     QImage ScaleBitmap;

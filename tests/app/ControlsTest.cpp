@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 
 #include <QLineEdit>
@@ -85,6 +86,71 @@ TEST_F(Controls, CheckBoxesDriveTracesAndPeakStyle) {
     EXPECT_FALSE(D.ShowPeaks);
     F.cbAvgHold->click();
     EXPECT_FALSE(D.ShowAverage);
+}
+
+std::vector<float> Levels(const TForm1& F) {
+    TQuorValues Bands;
+    F.SpectrumDisplay->Model().GetBands(Bands);
+    std::vector<float> Result;
+    for (const TQuorValue& Band : *Bands)
+        Result.push_back(Band.Level);
+    return Result;
+}
+
+TEST_F(Controls, FreezeHoldsBothPicturesWhileTheAnalysisGoesOn) {
+    TForm1& F = CreateForm();
+    F.show();
+    ClickStart();
+    for (int Buffer = 0; Buffer < 6; ++Buffer)
+        RecordToneBuffer(440.0);
+    F.Freeze1->trigger();
+    ASSERT_TRUE(F.SpectrumDisplay->Frozen());
+    const QImage Spectrum = F.SpectrumDisplay->grab().toImage();
+    const QImage Strip = F.ScopeDisplay->grab().toImage();
+    const std::vector<float> Held = Levels(F);
+
+    for (int Buffer = 0; Buffer < 6; ++Buffer)
+        RecordToneBuffer(3000.0);
+    EXPECT_NE(Levels(F), Held) << "the analysis goes on underneath";
+    EXPECT_EQ(F.SpectrumDisplay->grab().toImage(), Spectrum);
+    EXPECT_EQ(F.ScopeDisplay->grab().toImage(), Strip);
+
+    F.Freeze1->trigger();
+    EXPECT_FALSE(F.SpectrumDisplay->Frozen());
+    EXPECT_NE(F.SpectrumDisplay->grab().toImage(), Spectrum) << "live again";
+    RecordToneBuffer(3000.0);
+    EXPECT_NE(F.ScopeDisplay->grab().toImage(), Strip);
+}
+
+TEST_F(Controls, KeysStartFreezeAndExitButATextFieldKeepsItsKeys) {
+    TForm1& F = CreateForm();
+    F.show();
+    F.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&F));
+    F.sbGain->setFocus();
+
+    QTest::keyClick(F.sbGain, Qt::Key_Space);
+    EXPECT_TRUE(F.Running);
+    QTest::keyClick(F.sbGain, Qt::Key_F);
+    EXPECT_TRUE(F.SpectrumDisplay->Frozen());
+    EXPECT_TRUE(F.Freeze1->isChecked());
+    QTest::keyClick(F.sbGain, Qt::Key_F);
+    EXPECT_FALSE(F.SpectrumDisplay->Frozen());
+
+    // Typed into the editable window combo, they are text.
+    QLineEdit* Text = F.comboWindow->lineEdit();
+    Text->setFocus();
+    QTest::keyClick(Text, Qt::Key_Space);
+    QTest::keyClick(Text, Qt::Key_F);
+    EXPECT_TRUE(F.Running);
+    EXPECT_FALSE(F.SpectrumDisplay->Frozen());
+    EXPECT_TRUE(Text->text().endsWith(" f")) << Text->text().toStdString();
+
+    F.sbGain->setFocus();
+    QTest::keyClick(F.sbGain, Qt::Key_Space);
+    EXPECT_FALSE(F.Running);
+    QTest::keyClick(F.sbGain, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(F.SpectrumDisplay, nullptr) << "Ctrl+Q exits the way Exit does";
 }
 
 } // namespace

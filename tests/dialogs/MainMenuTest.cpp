@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QSettings>
 
+#include <map>
+
 namespace vireon::test {
 namespace {
 
@@ -21,21 +23,27 @@ QStringList Texts(const QList<QAction*>& Actions) {
     return Result;
 }
 
-TEST_F(MainMenu, HoldsTheCommandsWithoutShortcuts) {
+TEST_F(MainMenu, HoldsTheCommandsWithTheKeysPeersUse) {
     const QList<QAction*> Menus = Form->MainMenu1->actions();
     EXPECT_EQ(Texts(Menus), (QStringList{"File", "Options", "Help"}));
     const QList<QStringList> Items = {
         {"Exit"},
-        {"Settings...", "Select Record Line..."},
+        {"Settings...", "Select Record Line...", "-", "Freeze"},
         {"About...", "-", ProductWebAddress, "Help"},
     };
+    const std::map<QString, QKeySequence> Keys = {{"Exit", QKeySequence("Ctrl+Q")},
+                                                  {"Freeze", QKeySequence("F")}};
     ASSERT_EQ(Menus.size(), Items.size());
     for (int Index = 0; Index < Menus.size(); ++Index) {
         const QList<QAction*> Actions = Menus[Index]->menu()->actions();
         EXPECT_EQ(Texts(Actions), Items[Index]);
-        for (const QAction* Action : Actions)
-            EXPECT_TRUE(Action->shortcut().isEmpty()) << Action->text().toStdString();
+        for (const QAction* Action : Actions) {
+            const auto Key = Keys.find(Action->text());
+            EXPECT_EQ(Action->shortcut(), Key != Keys.end() ? Key->second : QKeySequence())
+                << Action->text().toStdString();
+        }
     }
+    EXPECT_TRUE(Form->Freeze1->isCheckable());
 }
 
 TEST_F(MainMenu, ShellItemsGoThroughTheLauncher) {

@@ -1,0 +1,131 @@
+#include "analysis/BandTable.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <system_error>
+
+namespace vireon {
+
+namespace {
+
+const char* const Header = "band,low_hz,centre_hz,high_hz,start_bin,last_bin,level_db,peak_db,"
+                           "average_db,reference_db\n";
+
+// Fixed-point with Decimals digits, independent of the C and C++ locales.
+// Rounded first so that a value just below zero is written 0.0, not -0.0.
+void AppendFixed(std::string& Out, double Value, int Decimals) {
+    const double Scale = std::pow(10.0, Decimals);
+    double Rounded = std::round(Value * Scale) / Scale;
+    if (Rounded == 0.0)
+        Rounded = 0.0;
+    char Text[64];
+    const auto Result =
+        std::to_chars(Text, Text + sizeof Text, Rounded, std::chars_format::fixed, Decimals);
+    if (Result.ec == std::errc())
+        Out.append(Text, Result.ptr);
+}
+
+void AppendInteger(std::string& Out, long long Value) {
+    char Text[24];
+    const auto Result = std::to_chars(Text, Text + sizeof Text, Value);
+    Out.append(Text, Result.ptr);
+}
+
+[[noreturn]] void ThrowWriteError(int Error, const std::string& Path) {
+    throw std::system_error(Error, std::generic_category(), "cannot write '" + Path + "'");
+}
+
+bool WriteAll(int File, std::string_view Text) {
+    while (!Text.empty()) {
+        const ssize_t Written = ::write(File, Text.data(), Text.size());
+        if (Written < 0 && errno == EINTR)
+            continue;
+        if (Written <= 0)
+            return false;
+        Text.remove_prefix(static_cast<std::size_t>(Written));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string BandsCsv(const TQuorSpectrumModel& Model,
+                     const std::optional<TBandReference>& ReferenceDb) {
+    TQuorValues Bands;
+    Model.GetBands(Bands);
+    const double BinWidth =
+        Model.BufferSize > 0 ? static_cast<double>(Model.SampleRate) / Model.BufferSize : 0.0;
+    const bool InDecibels = Model.DecibelScale() && Model.Gain > 0.0 && std::isfinite(Model.Gain);
+    const auto Range = static_cast<double>(Model.DecibelRange());
+
+    std::string Out = Header;
+    Out.reserve(Out.size() + 80 * TQuorSpectrumModel::BandCount);
+    for (std::int32_t I = 0; I < TQuorSpectrumModel::BandCount; ++I) {
+        const TQuorValue& Band = (*Bands)[static_cast<std::size_t>(I)];
+        const std::int32_t Last = Model.BandLastBin(I);
+        // The model sums from bin 0 if a start were ever negative.
+        const std::int32_t Start = std::max(Band.StartBin, 0);
+        AppendInteger(Out, I);
+        Out += ',';
+        if (Last >= 0)
+            AppendFixed(Out, std::max(0.0, (Start - 0.5) * BinWidth), 2);
+        Out += ',';
+        AppendInteger(Out, Model.BandFrequency(I));
+        Out += ',';
+        if (Last >= 0)
+            AppendFixed(Out, (Last + 0.5) * BinWidth, 2);
+        Out += ',';
+        if (Last >= 0) {
+            AppendInteger(Out, Start);
+            Out += ',';
+            AppendInteger(Out, Last);
+        } else {
+            Out += ',';
+        }
+        for (const float Value : {Band.Level, Band.Peak, Band.Average}) {
+            Out += ',';
+            if (InDecibels)
+                AppendFixed(Out, Value / Model.Gain - Range, 1);
+        }
+        Out += ',';
+        if (ReferenceDb && std::isfinite((*ReferenceDb)[static_cast<std::size_t>(I)]))
+            AppendFixed(Out, (*ReferenceDb)[static_cast<std::size_t>(I)], 1);
+        Out += '\n';
+    }
+    return Out;
+}
+
+void WriteBandsCsv(const std::string& Path, const TQuorSpectrumModel& Model,
+                   const std::optional<TBandReference>& ReferenceDb) {
+    const std::string Text = BandsCsv(Model, ReferenceDb);
+    // Unique per process and call, so two writers never share a scratch file.
+    static std::atomic<unsigned> Serial{0};
+    const std::string Scratch = Path + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                std::to_string(Serial.fetch_add(1));
+    const int File = ::open(Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (File < 0)
+        ThrowWriteError(errno, Path);
+    // Flushed before the rename: a crash must not leave an empty table in
+    // place of a good one.
+    bool Written = WriteAll(File, Text) && ::fsync(File) == 0;
+    int Error = errno;
+    if (::close(File) != 0 && Written) {
+        Written = false;
+        Error = errno;
+    }
+    if (Written && ::rename(Scratch.c_str(), Path.c_str()) == 0)
+        return;
+    if (Written)
+        Error = errno;
+    ::unlink(Scratch.c_str());
+    ThrowWriteError(Error == 0 ? EIO : Error, Path);
+}
+
+} // namespace vireon
