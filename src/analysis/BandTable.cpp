@@ -107,8 +107,8 @@ void WriteBandsCsv(const std::string& Path, const TQuorSpectrumModel& Model,
     const std::string Text = BandsCsv(Model, ReferenceDb);
     // Unique per process and call, so two writers never share a scratch file.
     static std::atomic<unsigned> Serial{0};
-    const std::string Scratch = Path + ".tmp-" + std::to_string(::getpid()) + "-" +
-                                std::to_string(Serial.fetch_add(1));
+    const std::string Scratch =
+        Path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(Serial.fetch_add(1));
     const int File = ::open(Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (File < 0)
         ThrowWriteError(errno, Path);

@@ -13,7 +13,8 @@
 // - A band above every bin sums nothing: its low_hz, high_hz, start_bin and
 //   last_bin are empty and its levels are -48.0.
 // - level_db, peak_db and average_db are dB relative to full scale, v / Gain
-//   - 48 for a display value v; 0 (at or below -48 dBFS) is written -48.0.
+//   - 48 for a display value v; 0 (at or below -48 dBFS) is written -48.0,
+//   and the top of the scale, 48 / Gain - 48, means that level or louder.
 //   They are empty if the model is not on its decibel scale or its gain is
 //   not positive, where the display value says nothing in dB.
 // - reference_db is the caller's own curve in dBFS, empty without one and

@@ -116,6 +116,10 @@ private:
     double WindowSum = 0.0;
     TdspWindow SummedWindow = TdspWindow::fwNone;
     std::int32_t SummedSize = 0;
+    // What an offset of 1 puts into each of the lowest bins under the
+    // window, on the scale of CalcMagnitudes; beyond them it is negligible.
+    static constexpr std::int32_t DcSpreadBins = 32;
+    std::array<double, DcSpreadBins> DcSpread{};
 
     // Bands whose frequency lies above every bin of the transform: they
     // would otherwise sum bins that belong to other bands.

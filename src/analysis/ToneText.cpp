@@ -45,8 +45,8 @@ TNearestNote NearestNote(double Frequency) {
 }
 
 std::string NoteName(std::int32_t Midi) {
-    static constexpr std::array<std::string_view, 12> Names = {
-        "C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    static constexpr std::array<std::string_view, 12> Names = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                               "F#", "G",  "G#", "A",  "A#", "B"};
     const std::int32_t Octave = FloorDiv(Midi, 12);
     std::string Text(Names[static_cast<std::size_t>(Midi - 12 * Octave)]);
     Text += std::to_string(Octave - 1);

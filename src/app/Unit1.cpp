@@ -1,10 +1,13 @@
 #include "app/Unit1.h"
 
+#include "analysis/BandTable.h"
+#include "analysis/ToneText.h"
 #include "app/ErrorBox.h"
 #include "app/SettingsKey.h"
 #include "app/dialogs/AboutForm.h"
 #include "app/dialogs/ProductInfo.h"
 #include "app/dialogs/SampleSetup.h"
+#include "app/dialogs/SaveFileChooser.h"
 #include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
 #include "capture/platform/WaveInDriver.h"
@@ -14,6 +17,8 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QPainter>
+#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -24,6 +29,7 @@
 #include <exception>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 namespace vireon {
 
@@ -154,6 +160,8 @@ void TForm1::ConnectHandlers() {
 void TForm1::ConnectMenu() {
     WebPage1->setText(QString::fromLatin1(ProductWebAddress));
     ConnectHandler(this, Open1, &QAction::triggered, &TForm1::Open1Click);
+    ConnectHandler(this, SavePicture1, &QAction::triggered, &TForm1::SavePicture1Click);
+    ConnectHandler(this, ExportBands1, &QAction::triggered, &TForm1::ExportBands1Click);
     ConnectHandler(this, Settings2, &QAction::triggered, &TForm1::Settings2Click);
     ConnectHandler(this, SelectRecordLine1, &QAction::triggered, &TForm1::SelectRecordLine1Click);
     ConnectHandler(this, Freeze1, &QAction::triggered, &TForm1::Freeze1Click);
@@ -303,6 +311,44 @@ void TForm1::Open1Click(QObject*) {
     close();
 }
 
+void TForm1::SavePicture1Click(QObject*) {
+    const QString Path =
+        ChooseSaveFile(this, QStringLiteral("Save Picture"), QStringLiteral("vireon.png"),
+                       QStringLiteral("PNG pictures (*.png)"));
+    if (Path.isEmpty() || !SpectrumDisplay)
+        return;
+    const QImage Spectrum = SpectrumDisplay->grab().toImage();
+    const QImage Strip = ScopeDisplay->grab().toImage();
+    QImage Picture(std::max(Spectrum.width(), Strip.width()), Spectrum.height() + Strip.height(),
+                   QImage::Format_RGB32);
+    Picture.fill(Qt::black);
+    QPainter Canvas(&Picture);
+    Canvas.drawImage(0, 0, Spectrum);
+    Canvas.drawImage(0, Spectrum.height(), Strip);
+    Canvas.end();
+    // Written whole or not at all: a file already there survives a failure.
+    QSaveFile File(Path);
+    if (!File.open(QIODevice::WriteOnly) || !Picture.save(&File, "PNG") || !File.commit())
+        throw std::runtime_error(QStringLiteral("Vireon could not write '%1': %2")
+                                     .arg(Path, File.errorString())
+                                     .toStdString());
+}
+
+void TForm1::ExportBands1Click(QObject*) {
+    const QString Path =
+        ChooseSaveFile(this, QStringLiteral("Export Bands"), QStringLiteral("vireon-bands.csv"),
+                       QStringLiteral("CSV tables (*.csv)"));
+    if (Path.isEmpty() || !SpectrumDisplay)
+        return;
+    try {
+        WriteBandsCsv(Path.toStdString(), SpectrumDisplay->Model());
+    } catch (const std::system_error& Error) {
+        throw std::runtime_error(QStringLiteral("Vireon could not write '%1': %2")
+                                     .arg(Path, QString::fromStdString(Error.code().message()))
+                                     .toStdString());
+    }
+}
+
 void TForm1::Settings2Click(QObject*) {
     TfrmSampleSetup Dialog(this);
     ListDevices();
@@ -373,12 +419,19 @@ void TForm1::ReadManual1Click(QObject*) {
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
     SpectrumDisplay->Model().ProcessBuffer(Buffer, BufferSize);
-    // Frozen, the strip holds its picture too; the model goes on regardless.
+    // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
         return;
+    ShowLoudestTone();
     TQuorValues Bands;
     SpectrumDisplay->Model().GetBands(Bands);
     ScopeDisplay->AddColumn(Bands);
+}
+
+void TForm1::ShowLoudestTone() {
+    const QString Text = QString::fromStdString(ToneText(SpectrumDisplay->Model().LoudestTone()));
+    if (Text != ToneReadout->text())
+        ToneReadout->setText(Text);
 }
 
 void TForm1::ApplyAnalysisSettings() {

@@ -65,6 +65,10 @@ public:
 
     // The main menu.
     void Open1Click(QObject* Sender);
+    // One PNG of the spectrum above the strip, as shown.
+    void SavePicture1Click(QObject* Sender);
+    // The 62 bands as CSV.
+    void ExportBands1Click(QObject* Sender);
     void Settings2Click(QObject* Sender);
     void SelectRecordLine1Click(QObject* Sender);
     // Holds both pictures while recording goes on; again to go on live.
@@ -95,6 +99,8 @@ private:
     QString DeviceDescription(std::uint32_t DeviceID) const;
     // The recorder closed without being asked: the device went away.
     void RecDeactivate(QObject* Sender);
+    // The strongest tone of the last block, or "–" in silence.
+    void ShowLoudestTone();
     void LoadDevice(const TSettingsKey& Key);
     void LoadBounds(const TSettingsKey& Key);
     // Opens the recorder and shows it running; a refusal leaves capture

@@ -206,8 +206,8 @@ TEST(BandTable, WrittenFileHoldsTheTableOrTheOldFileStays) {
     };
     std::filesystem::create_directory(Dir / "taken");
     std::ofstream(Dir / "taken" / "inside") << "x";
-    for (const TCase& Case : {TCase{Dir / "missing" / "bands.csv", "No such file"},
-                              TCase{Dir / "taken", "irectory"}}) {
+    for (const TCase& Case :
+         {TCase{Dir / "missing" / "bands.csv", "No such file"}, TCase{Dir / "taken", "irectory"}}) {
         SCOPED_TRACE(Case.Path);
         try {
             WriteBandsCsv(Case.Path.string(), Model);

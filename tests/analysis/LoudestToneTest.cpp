@@ -55,10 +55,17 @@ struct TToneCase {
 
 std::vector<TToneCase> ToneCases(int Size) {
     const double Top = Size / 2.0;
-    return {{3.5, 16384, 0.0},        {4.0, 16384, 1.0},         {5.25, 32767, 2.0},
-            {10.0, 16384, 0.5},       {10.5, 16384, 0.0},        {47.31, 1000, 2.5},
-            {100.5, 16384, 1.5},      {211.77, 8000, 0.3},       {Top / 3 + 0.42, 16384, 0.0},
-            {Top * 0.8 + 0.5, 2000, 1.2}, {Top - 6.5, 16384, 0.7}};
+    return {{3.5, 16384, 0.0},
+            {4.0, 16384, 1.0},
+            {5.25, 32767, 2.0},
+            {10.0, 16384, 0.5},
+            {10.5, 16384, 0.0},
+            {47.31, 1000, 2.5},
+            {100.5, 16384, 1.5},
+            {211.77, 8000, 0.3},
+            {Top / 3 + 0.42, 16384, 0.0},
+            {Top * 0.8 + 0.5, 2000, 1.2},
+            {Top - 6.5, 16384, 0.7}};
 }
 
 // Within a tenth of a bin and half a dB, at every window and size.
@@ -143,11 +150,11 @@ TEST(LoudestTone, ToneOfTheRequestedSizeAfterTheSizeChanges) {
     // The window's sum is taken again when the size or kind changes, so the
     // level stays right.
     TQuorSpectrumModel Model;
-    for (const auto& [Size, Window] : std::vector<std::pair<int, TdspWindow>>{
-             {1024, TdspWindow::fwNone},
-             {16384, TdspWindow::fwNone},
-             {16384, TdspWindow::fwBlackman},
-             {2048, TdspWindow::fwParzen}}) {
+    for (const auto& [Size, Window] :
+         std::vector<std::pair<int, TdspWindow>>{{1024, TdspWindow::fwNone},
+                                                 {16384, TdspWindow::fwNone},
+                                                 {16384, TdspWindow::fwBlackman},
+                                                 {2048, TdspWindow::fwParzen}}) {
         Model.PrepareCapture(Rate, Size, Window);
         Feed(Model, Stereo({{3000.0, 16384}}, Size));
         EXPECT_NEAR(Model.LoudestTone().Frequency, 3000.0, 0.1 * Rate / Size) << Size;
@@ -199,9 +206,9 @@ TEST(ToneText, NamesTheNoteCentsAndLevel) {
 }
 
 TEST(ToneText, NoToneIsADash) {
-    for (const TQuorTone& Tone : {TQuorTone{false, 1000.0, -6.0}, TQuorTone{},
-                                  TQuorTone{true, 0.0, -6.0}, TQuorTone{true, NAN, -6.0},
-                                  TQuorTone{true, 440.0, -INFINITY}})
+    for (const TQuorTone& Tone :
+         {TQuorTone{false, 1000.0, -6.0}, TQuorTone{}, TQuorTone{true, 0.0, -6.0},
+          TQuorTone{true, NAN, -6.0}, TQuorTone{true, 440.0, -INFINITY}})
         EXPECT_EQ(ToneText(Tone), "\u2013") << Tone.Frequency << " Hz " << Tone.LevelDb;
 }
 

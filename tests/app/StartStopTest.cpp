@@ -34,6 +34,22 @@ TEST_F(StartStop, StartRecordsAndStopReturnsToStartWithoutReapplyingSettings) {
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 
+TEST_F(StartStop, StatusPanelReadsTheLoudestToneAndADashInSilence) {
+    TForm1& F = CreateForm();
+    EXPECT_EQ(F.ToneReadout->text(), "–");
+    ClickStart();
+    for (int Buffer = 0; Buffer < 4; ++Buffer)
+        RecordToneBuffer(1000.0);
+    // The fixture's tone: amplitude 16000 of 32768.
+    EXPECT_EQ(F.ToneReadout->text(), "1000.0 Hz  B5 +21¢  −6.2 dBFS");
+    const std::vector<std::int16_t> Silence(2 * 2205, 0);
+    for (int Buffer = 0; Buffer < 4; ++Buffer) {
+        ASSERT_TRUE(Driver->ReturnBuffer(2205 * 4, Silence.data()));
+        ASSERT_TRUE(PumpUntil([this] { return Driver->QueuedCount() == 5; }));
+    }
+    EXPECT_EQ(F.ToneReadout->text(), "–");
+}
+
 TEST_F(StartStop, RecordedBuffersReachTheSpectrumAndTheStrip) {
     TForm1& F = CreateForm();
     ClickStart();

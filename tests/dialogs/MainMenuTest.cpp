@@ -27,7 +27,7 @@ TEST_F(MainMenu, HoldsTheCommandsWithTheKeysPeersUse) {
     const QList<QAction*> Menus = Form->MainMenu1->actions();
     EXPECT_EQ(Texts(Menus), (QStringList{"File", "Options", "Help"}));
     const QList<QStringList> Items = {
-        {"Exit"},
+        {"Save Picture...", "Export Bands...", "-", "Exit"},
         {"Settings...", "Select Record Line...", "-", "Freeze"},
         {"About...", "-", ProductWebAddress, "Help"},
     };

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,6 +19,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -140,6 +144,93 @@ TEST(SnapshotTool, BadInputEndsWithAMessageAndAnError) {
     }
 }
 
+// The CSV's rows, each split at its commas with empty fields kept; the
+// header comes first.
+QList<QStringList> ReadCsv(const QString& Path) {
+    QList<QStringList> Rows;
+    QFile File(Path);
+    if (!File.open(QIODevice::ReadOnly | QIODevice::Text))
+        return Rows;
+    QTextStream Lines(&File);
+    for (QString Line; Lines.readLineInto(&Line);)
+        Rows.append(Line.split(QLatin1Char(',')));
+    return Rows;
+}
+
+TEST(SnapshotTool, CsvHoldsTheBandsAtTheEndOfTheInput) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Csv = Dir.filePath(QStringLiteral("bands.csv"));
+    // No fading: the level at the end is the band's loudest, whichever buffer completed a block.
+    const TRun Run =
+        RunSnapshot({"--sine", "1000", "--level", "-6", "--seconds", "1", "--fade", "1",
+                     "--spectrum", Dir.filePath(QStringLiteral("spectrum.png")), "--scope",
+                     Dir.filePath(QStringLiteral("scope.png")), "--csv", Csv});
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+
+    const QList<QStringList> Rows = ReadCsv(Csv);
+    ASSERT_EQ(Rows.size(), 63);
+    EXPECT_EQ(Rows[0].join(QLatin1Char(',')),
+              QLatin1String("band,low_hz,centre_hz,high_hz,start_bin,last_bin,level_db,peak_db,"
+                            "average_db,reference_db"));
+    int Loudest = 1;
+    for (int I = 1; I < Rows.size(); ++I) {
+        ASSERT_EQ(Rows[I].size(), 10) << I;
+        EXPECT_EQ(Rows[I][0].toInt(), I - 1);
+        for (const int Column : {6, 7, 8}) {
+            bool Ok = false;
+            const double Db = Rows[I][Column].toDouble(&Ok);
+            EXPECT_TRUE(Ok && Db >= -48.0 && Db <= 0.0)
+                << I << ": " << Rows[I][Column].toStdString();
+        }
+        EXPECT_TRUE(Rows[I][9].isEmpty());
+        if (Rows[I][6].toDouble() > Rows[Loudest][6].toDouble())
+            Loudest = I;
+    }
+    // 1 kHz lies in band 34, at about the sine's level; its bins hold 1 kHz.
+    const QStringList& Band = Rows[Loudest];
+    EXPECT_EQ(Band[0], QLatin1String("34"));
+    EXPECT_EQ(Band[2], QLatin1String("960"));
+    EXPECT_NEAR(Band[6].toDouble(), -6.0, 2.0);
+    EXPECT_GE(Band[7].toDouble(), Band[6].toDouble());
+    EXPECT_LE(Band[1].toDouble(), 1000.0);
+    EXPECT_GE(Band[3].toDouble(), 1000.0);
+    EXPECT_LE(Band[4].toInt(), Band[5].toInt());
+    EXPECT_EQ(Rows[1][6], QLatin1String("-48.0"));
+}
+
+// A table that cannot be written is an error naming it; the pictures are
+// still written.
+TEST(SnapshotTool, UnwritableCsvFailsButKeepsThePictures) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Taken = Dir.filePath(QStringLiteral("taken"));
+    ASSERT_TRUE(QDir().mkpath(Taken + QStringLiteral("/inside")));
+    struct TCase {
+        QString Path;
+        const char* Reason;
+    };
+    for (const TCase& Case : {TCase{Dir.filePath(QStringLiteral("missing/bands.csv")), "No such"},
+                              TCase{Taken, "directory"}}) {
+        SCOPED_TRACE(Case.Path.toStdString());
+        const QString Spectrum = Dir.filePath(QStringLiteral("spectrum.png"));
+        const QString Scope = Dir.filePath(QStringLiteral("scope.png"));
+        QFile::remove(Spectrum);
+        QFile::remove(Scope);
+        const TRun Run = RunSnapshot({"--sine", "1000", "--seconds", "0.5", "--spectrum", Spectrum,
+                                      "--scope", Scope, "--csv", Case.Path});
+        EXPECT_EQ(Run.ExitCode, 1);
+        EXPECT_TRUE(Run.Errors.contains(QStringLiteral("cannot write '%1'").arg(Case.Path)) &&
+                    Run.Errors.contains(QLatin1String(Case.Reason)))
+            << Run.Errors.toStdString();
+        EXPECT_EQ(QImage(Spectrum).size(), QSize(803, 292));
+        EXPECT_EQ(QImage(Scope).size(), QSize(954, 76));
+    }
+    EXPECT_TRUE(QFileInfo(Taken).isDir());
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files),
+              QStringList({QStringLiteral("scope.png"), QStringLiteral("spectrum.png")}));
+}
+
 void PutLE(QByteArray& Out, std::uint32_t Value, int Bytes) {
     for (int I = 0; I < Bytes; ++I)
         Out.append(static_cast<char>((Value >> (8 * I)) & 0xFF));
@@ -237,6 +328,65 @@ TEST(SnapshotTool, HeaderClaimsAreNotBelieved) {
         EXPECT_EQ(Strip.pixel(Case.Columns, 40), qRgb(255, 255, 255));
         EXPECT_EQ(Strip.pixel(Case.Columns + 1, 40), qRgb(255, 255, 255));
         EXPECT_EQ(Strip.pixel(Case.Columns + 2, 40), qRgb(0, 0, 0));
+    }
+}
+
+// --scope-size auto: one column per 50 ms buffer of what is really there,
+// then the two marker columns, at the default height; a strip wider than
+// 32767 pixels is refused.
+TEST(SnapshotTool, AutoScopeSizeFitsTheWholeInput) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const auto WriteWav = [&](const char* Name, const QByteArray& Wav) {
+        const QString Path = Dir.filePath(QLatin1String(Name));
+        QFile File(Path);
+        EXPECT_TRUE(File.open(QIODevice::WriteOnly));
+        File.write(Wav);
+        return Path;
+    };
+    struct TCase {
+        const char* Name;
+        QStringList Source;
+        int Columns;     // 0: refused
+        bool Lit = true; // the last column shows the 1 kHz band
+    };
+    const TCase Cases[] = {
+        {"2 s sine", {"--sine", "1000", "--seconds", "2"}, 40},
+        {"a last short buffer counts", {"--sine", "1000", "--seconds", "1.01"}, 21},
+        // 1102 frames per buffer at 22050 Hz: 1 s fills 20 and a bit.
+        {"22050 Hz sine", {"--sine", "1000", "--seconds", "1", "--rate", "22050"}, 21},
+        // The data read, not the 4 GB the header claims.
+        {"long claim",
+         {"--file", WriteWav("claim.wav", SineWav(44100, 1, 44100, 0xFFFFFFF0u))},
+         20},
+        // 50 frames per buffer at 1 kHz: the widest strip, and one frame more.
+        {"widest", {"--file", WriteWav("widest.wav", SineWav(1000, 1, 32765 * 50))}, 32765, false},
+        {"too long file", {"--file", WriteWav("over.wav", SineWav(1000, 1, 32765 * 50 + 1))}, 0},
+        {"too long signal", {"--sine", "1000", "--seconds", "1638.3"}, 0},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        const QString Scope = Dir.filePath(QStringLiteral("scope.png"));
+        QFile::remove(Scope);
+        const TRun Run = RunSnapshot(
+            Case.Source + QStringList{"--scope-size", "auto", "--no-average", "--scope", Scope,
+                                      "--spectrum", Dir.filePath(QStringLiteral("spectrum.png"))});
+        if (Case.Columns == 0) {
+            EXPECT_EQ(Run.ExitCode, 2);
+            EXPECT_TRUE(Run.Errors.contains(QLatin1String("32765 columns")))
+                << Run.Errors.toStdString();
+            EXPECT_FALSE(QFile::exists(Scope));
+            continue;
+        }
+        ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+        const QImage Strip(Scope);
+        ASSERT_EQ(Strip.size(), QSize(Case.Columns + 2, 76));
+        if (Case.Lit) {
+            EXPECT_NE(Strip.pixel(Case.Columns - 1, 33), qRgb(1, 10, 10));
+            EXPECT_EQ(Strip.pixel(Case.Columns - 1, 50), qRgb(1, 10, 10));
+        }
+        EXPECT_EQ(Strip.pixel(Case.Columns, 40), qRgb(255, 255, 255));
+        EXPECT_EQ(Strip.pixel(Case.Columns + 1, 40), qRgb(255, 255, 255));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -60,9 +61,13 @@ struct TOptionSet {
     QCommandLineOption Size{QStringLiteral("size"),
                             QStringLiteral("Size of the spectrum display (default 803x292)."),
                             QStringLiteral("WxH")};
-    QCommandLineOption ScopeSize{QStringLiteral("scope-size"),
-                                 QStringLiteral("Size of the spectrogram strip (default 954x76)."),
-                                 QStringLiteral("WxH")};
+    QCommandLineOption ScopeSize{
+        QStringLiteral("scope-size"),
+        QStringLiteral("Size of the spectrogram strip (default 954x76), or 'auto': as wide as the "
+                       "whole input, one column per 50 ms plus the two marker columns, at the "
+                       "default height; at most %1 pixels (about 27 minutes).")
+            .arg(AutoScopeMaxWidth),
+        QStringLiteral("WxH|auto")};
     QCommandLineOption FFT{QStringLiteral("fft"),
                            QStringLiteral("Transform length, a power of two from 4 to 32768 "
                                           "(default 4096)."),
@@ -94,13 +99,21 @@ struct TOptionSet {
         QStringLiteral("scope"),
         QStringLiteral("PNG file for the spectrogram strip (default scope.png)."),
         QStringLiteral("path")};
+    QCommandLineOption CsvPath{
+        QStringLiteral("csv"),
+        QStringLiteral("Also write the 62 bands at the end of the input as a CSV table: band, "
+                       "low_hz, centre_hz, high_hz, start_bin, last_bin, level_db, peak_db, "
+                       "average_db, reference_db (empty here). Levels are dBFS with one decimal, "
+                       "-48.0 for the bottom of the scale; a band above every bin has no bins "
+                       "and no edges."),
+        QStringLiteral("path")};
 
     void AddTo(QCommandLineParser& Parser) const {
         Parser.setApplicationDescription(SourcesHelp);
-        Parser.addOptions({Help,    Sine,      White,        Pink,     Sweep,    File,
-                           Level,   Seconds,   Rate,         Seed,     Size,     ScopeSize,
-                           FFT,     Window,    Gain,         Fade,     PeakHold, PeakBars,
-                           NoPeaks, NoAverage, SpectrumPath, ScopePath});
+        Parser.addOptions({Help,    Sine,      White,        Pink,      Sweep,    File,
+                           Level,   Seconds,   Rate,         Seed,      Size,     ScopeSize,
+                           FFT,     Window,    Gain,         Fade,      PeakHold, PeakBars,
+                           NoPeaks, NoAverage, SpectrumPath, ScopePath, CsvPath});
     }
 };
 
@@ -216,8 +229,13 @@ void ParseDisplay(const QCommandLineParser& Parser, const TOptionSet& Set,
                   TSnapshotOptions& Options) {
     if (Parser.isSet(Set.Size))
         Options.SpectrumSize = ParseSize(QStringLiteral("size"), Parser.value(Set.Size));
-    if (Parser.isSet(Set.ScopeSize))
-        Options.ScopeSize = ParseSize(QStringLiteral("scope-size"), Parser.value(Set.ScopeSize));
+    if (Parser.isSet(Set.ScopeSize)) {
+        if (Parser.value(Set.ScopeSize) == QLatin1String("auto"))
+            Options.ScopeAuto = true;
+        else
+            Options.ScopeSize =
+                ParseSize(QStringLiteral("scope-size"), Parser.value(Set.ScopeSize));
+    }
     if (Parser.isSet(Set.FFT))
         Options.FFTSize = ParseFFTSize(Parser.value(Set.FFT));
     if (Parser.isSet(Set.Window))
@@ -237,6 +255,8 @@ void ParseDisplay(const QCommandLineParser& Parser, const TOptionSet& Set,
         Options.SpectrumPath = Parser.value(Set.SpectrumPath);
     if (Parser.isSet(Set.ScopePath))
         Options.ScopePath = Parser.value(Set.ScopePath);
+    if (Parser.isSet(Set.CsvPath))
+        Options.CsvPath = Parser.value(Set.CsvPath);
 }
 
 // The strip gains one column per 50 ms buffer.
@@ -265,7 +285,33 @@ TSnapshotOptions ParseSnapshotOptions(const QStringList& Arguments) {
     ParseDisplay(Parser, Set, Options);
     if (!Parser.isSet(Set.Seconds))
         Options.Seconds = StripSeconds(Options.ScopeSize);
+    if (Options.ScopeAuto && Options.Signal != TSignalKind::File) {
+        // As many frames as the generator makes, in buffers as the tool feeds them.
+        const auto Frames =
+            static_cast<std::uint64_t>(std::llround(Options.Seconds * Options.Rate));
+        const auto PerBuffer = static_cast<std::uint64_t>(FramesPerBuffer(Options.Rate));
+        Options.ScopeSize.setWidth(
+            AutoScopeWidth((Frames + PerBuffer - 1) / PerBuffer,
+                           QStringLiteral("%1 s of signal").arg(Options.Seconds)));
+    }
     return Options;
+}
+
+std::int32_t FramesPerBuffer(std::int32_t Rate) {
+    return std::max(1, Rate / 20);
+}
+
+std::int32_t AutoScopeWidth(std::uint64_t Buffers, const QString& What) {
+    constexpr std::uint64_t MostColumns = AutoScopeMaxWidth - 2;
+    if (Buffers > MostColumns)
+        throw EUsageError(
+            QStringLiteral("--scope-size auto: %1 needs more than the %2 columns of the widest "
+                           "strip (%3 pixels, about 27 minutes); give --scope-size WxH")
+                .arg(What)
+                .arg(MostColumns)
+                .arg(AutoScopeMaxWidth)
+                .toStdString());
+    return static_cast<std::int32_t>(Buffers) + 2;
 }
 
 QString SnapshotHelp() {

@@ -33,6 +33,10 @@ struct TSnapshotOptions {
 
     QSize SpectrumSize{803, 292};
     QSize ScopeSize{954, 76};
+    // --scope-size auto: the width follows the input's length. For a
+    // generated signal ScopeSize already holds it; a file's is found by
+    // reading it (AutoScopeWidth).
+    bool ScopeAuto = false;
     std::int32_t FFTSize = 4096;
     TdspWindow Window = TdspWindow::fwHamming;
     double Gain = 1.0;
@@ -44,7 +48,22 @@ struct TSnapshotOptions {
 
     QString SpectrumPath = QStringLiteral("spectrum.png");
     QString ScopePath = QStringLiteral("scope.png");
+    // Empty: no table.
+    QString CsvPath;
 };
+
+// The tool feeds the displays one buffer of this many frames per 50 ms, and
+// the strip draws one column per buffer.
+std::int32_t FramesPerBuffer(std::int32_t Rate);
+
+// The widest strip --scope-size auto makes, within what window systems and
+// image formats handle: 32765 columns of 50 ms, about 27 minutes.
+constexpr std::int32_t AutoScopeMaxWidth = 32767;
+
+// The strip's width for Buffers columns: the columns and the two marker
+// columns drawn after the last. Throws EUsageError beyond AutoScopeMaxWidth;
+// What names the input in that message.
+std::int32_t AutoScopeWidth(std::uint64_t Buffers, const QString& What);
 
 // Arguments as in main's argv, the program name first. Throws EUsageError.
 TSnapshotOptions ParseSnapshotOptions(const QStringList& Arguments);

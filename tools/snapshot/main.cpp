@@ -1,6 +1,7 @@
 // vireon-snapshot: pictures of the two displays for a sound file or a test
 // signal, with no audio device and no screen needed.
 
+#include "analysis/BandTable.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "snapshot/SignalGenerator.h"
@@ -8,6 +9,7 @@
 #include "snapshot/SoundFileSource.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QTextStream>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -23,7 +26,6 @@ using namespace vireon;
 
 constexpr int UsageExit = 2;
 constexpr int FailureExit = 1;
-constexpr int BufferMilliseconds = 50;
 
 void ShowOffScreen(QWidget& Widget, const QSize& Size) {
     Widget.setAttribute(Qt::WA_DontShowOnScreen);
@@ -49,11 +51,22 @@ std::unique_ptr<TSampleSource> OpenSource(const TSnapshotOptions& Options) {
     return std::make_unique<TSignalGenerator>(Options);
 }
 
+// Buffers of the whole file, read through as Feed will read it, since a
+// header's length is not to be believed; stops once past the widest strip.
+std::uint64_t CountFileBuffers(const TSnapshotOptions& Options) {
+    TSoundFileSource File(Options.FilePath);
+    const auto Frames = static_cast<std::size_t>(FramesPerBuffer(File.SampleRate()));
+    std::vector<std::int16_t> Buffer(2 * Frames);
+    std::uint64_t Buffers = 0;
+    while (Buffers < AutoScopeMaxWidth && File.Read(Buffer.data(), Frames) > 0)
+        ++Buffers;
+    return Buffers;
+}
+
 // The recorder's timer ticks as often as its buffers arrive; here both are
 // driven from this loop.
 void Feed(TSampleSource& Source, TQuorSpectrumModel& Spectrum, TQuorScope& Scope) {
-    const auto Frames =
-        static_cast<std::size_t>(std::max(1, Source.SampleRate() / (1000 / BufferMilliseconds)));
+    const auto Frames = static_cast<std::size_t>(FramesPerBuffer(Source.SampleRate()));
     std::vector<std::int16_t> Buffer(2 * Frames);
     TQuorValues Bands;
     while (const std::size_t Got = Source.Read(Buffer.data(), Frames)) {
@@ -64,17 +77,41 @@ void Feed(TSampleSource& Source, TQuorSpectrumModel& Spectrum, TQuorScope& Scope
     }
 }
 
-void Save(QWidget& Widget, const QString& Path) {
-    if (!Widget.grab().toImage().save(Path, "PNG"))
-        throw std::runtime_error(
-            QStringLiteral("cannot write '%1'").arg(Path).toLocal8Bit().toStdString());
+void Complain(const char* Message) {
+    std::fprintf(stderr, "vireon-snapshot: %s\n", Message);
 }
 
 int Fail(const char* Message, int Code) {
-    std::fprintf(stderr, "vireon-snapshot: %s\n", Message);
+    Complain(Message);
     if (Code == UsageExit)
         std::fprintf(stderr, "Try 'vireon-snapshot --help'.\n");
     return Code;
+}
+
+bool Save(QWidget& Widget, const QString& Path) {
+    if (Widget.grab().toImage().save(Path, "PNG"))
+        return true;
+    Complain(QStringLiteral("cannot write '%1'").arg(Path).toLocal8Bit().constData());
+    return false;
+}
+
+bool SaveCsv(const TQuorSpectrumModel& Model, const QString& Path) {
+    try {
+        WriteBandsCsv(QFile::encodeName(Path).toStdString(), Model);
+        return true;
+    } catch (const std::exception& Error) {
+        Complain(Error.what());
+        return false;
+    }
+}
+
+// Every output is tried, so one that cannot be written costs no other.
+int SaveAll(TQuorSpectrumDisplay& Spectrum, TQuorScope& Scope, const TSnapshotOptions& Options) {
+    bool Saved = Save(Spectrum, Options.SpectrumPath);
+    Saved = Save(Scope, Options.ScopePath) && Saved;
+    if (!Options.CsvPath.isEmpty())
+        Saved = SaveCsv(Spectrum.Model(), Options.CsvPath) && Saved;
+    return Saved ? 0 : FailureExit;
 }
 
 } // namespace
@@ -85,20 +122,27 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     try {
-        const TSnapshotOptions Options = ParseSnapshotOptions(App.arguments());
+        TSnapshotOptions Options = ParseSnapshotOptions(App.arguments());
         if (Options.Help) {
             QTextStream(stdout) << SnapshotHelp();
             return 0;
         }
         const std::unique_ptr<TSampleSource> Source = OpenSource(Options);
+        if (Options.ScopeAuto && Options.Signal == TSignalKind::File)
+            Options.ScopeSize.setWidth(AutoScopeWidth(
+                CountFileBuffers(Options), QStringLiteral("'%1'").arg(Options.FilePath)));
         TQuorSpectrumDisplay Spectrum;
         TQuorScope Scope;
         ShowOffScreen(Spectrum, Options.SpectrumSize);
         ShowOffScreen(Scope, Options.ScopeSize);
+        // Hidden while fed, the strip skips its repaint per column, which
+        // for a long strip would copy the whole picture every 50 ms; the
+        // picture is grabbed from its buffer all the same.
+        Scope.hide();
         Configure(Spectrum, Options, Source->SampleRate());
         Feed(*Source, Spectrum.Model(), Scope);
-        Save(Spectrum, Options.SpectrumPath);
-        Save(Scope, Options.ScopePath);
+        Scope.show();
+        return SaveAll(Spectrum, Scope, Options);
     } catch (const EUsageError& Error) {
         return Fail(Error.what(), UsageExit);
     } catch (const std::exception& Error) {
