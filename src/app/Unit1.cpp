@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -94,6 +95,32 @@ std::int32_t FFTSizeFromText(const QString& Text) {
                                      .arg(Text)
                                      .toStdString());
     return Size;
+}
+
+// The reference curve in the settings: 62 numbers in dBFS, comma-separated,
+// with '.' as decimal point whatever the locale; empty without one.
+QString ReferenceText(const std::optional<TQuorSpectrumDisplay::TReference>& Reference) {
+    QStringList Values;
+    if (Reference)
+        for (const double Value : *Reference)
+            Values.append(QString::number(Value, 'f', 1));
+    return Values.join(',');
+}
+
+// Anything but 62 numbers is no reference: a damaged value must not draw a
+// curve that was never stored.
+std::optional<TQuorSpectrumDisplay::TReference> ReferenceFromText(const QString& Text) {
+    const QStringList Values = Text.split(',');
+    TQuorSpectrumDisplay::TReference Reference{};
+    if (Values.size() != static_cast<qsizetype>(Reference.size()))
+        return std::nullopt;
+    for (std::size_t Band = 0; Band < Reference.size(); ++Band) {
+        bool IsNumber = false;
+        Reference[Band] = Values[static_cast<qsizetype>(Band)].toDouble(&IsNumber);
+        if (!IsNumber || !std::isfinite(Reference[Band]))
+            return std::nullopt;
+    }
+    return Reference;
 }
 
 void FillPanel(QWidget* Panel, QWidget* Content) {
@@ -165,6 +192,8 @@ void TForm1::ConnectMenu() {
     ConnectHandler(this, Settings2, &QAction::triggered, &TForm1::Settings2Click);
     ConnectHandler(this, SelectRecordLine1, &QAction::triggered, &TForm1::SelectRecordLine1Click);
     ConnectHandler(this, Freeze1, &QAction::triggered, &TForm1::Freeze1Click);
+    ConnectHandler(this, StoreReference1, &QAction::triggered, &TForm1::StoreReference1Click);
+    ConnectHandler(this, ClearReference1, &QAction::triggered, &TForm1::ClearReference1Click);
     // Space starts and stops, as in other analysers. A text field that has
     // the focus keeps its keys: it overrides single-key shortcuts.
     auto* StartKey = new QShortcut(QKeySequence(Qt::Key_Space), this);
@@ -341,7 +370,7 @@ void TForm1::ExportBands1Click(QObject*) {
     if (Path.isEmpty() || !SpectrumDisplay)
         return;
     try {
-        WriteBandsCsv(Path.toStdString(), SpectrumDisplay->Model());
+        WriteBandsCsv(Path.toStdString(), SpectrumDisplay->Model(), SpectrumDisplay->Reference());
     } catch (const std::system_error& Error) {
         throw std::runtime_error(QStringLiteral("Vireon could not write '%1': %2")
                                      .arg(Path, QString::fromStdString(Error.code().message()))
@@ -402,6 +431,25 @@ void TForm1::SelectRecordLine1Click(QObject*) {
 void TForm1::Freeze1Click(QObject*) {
     if (SpectrumDisplay)
         SpectrumDisplay->SetFrozen(Freeze1->isChecked());
+}
+
+void TForm1::StoreReference1Click(QObject*) {
+    if (!SpectrumDisplay)
+        return;
+    TQuorSpectrumModel& Model = SpectrumDisplay->Model();
+    TQuorValues Bands;
+    Model.GetBands(Bands);
+    // In dB relative to full scale, so a later gain draws it where the same
+    // sound would stand.
+    TQuorSpectrumDisplay::TReference Reference{};
+    for (std::size_t Band = 0; Band < Reference.size(); ++Band)
+        Reference[Band] = (*Bands)[Band].Average / Model.Gain - Model.DecibelRange();
+    SpectrumDisplay->SetReference(Reference);
+}
+
+void TForm1::ClearReference1Click(QObject*) {
+    if (SpectrumDisplay)
+        SpectrumDisplay->SetReference(std::nullopt);
 }
 
 void TForm1::About2Click(QObject*) {
@@ -533,6 +581,7 @@ void TForm1::LoadSettings() {
         });
     LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
               [&] { FFTSize = 4096; });
+    SpectrumDisplay->SetReference(ReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
     setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
 }
 
@@ -581,6 +630,7 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("Left"), pos().x());
     Key.WriteInteger(QStringLiteral("Width"), width());
     Key.WriteInteger(QStringLiteral("Height"), height());
+    Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
     // A store that cannot be written keeps nothing; the program goes on as before.
     Key.Flush();
 }

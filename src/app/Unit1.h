@@ -73,6 +73,9 @@ public:
     void SelectRecordLine1Click(QObject* Sender);
     // Holds both pictures while recording goes on; again to go on live.
     void Freeze1Click(QObject* Sender);
+    // Keeps the average trace as it stands to compare against, and drops it.
+    void StoreReference1Click(QObject* Sender);
+    void ClearReference1Click(QObject* Sender);
     void About2Click(QObject* Sender);
     void WebPage1Click(QObject* Sender);
     void ReadManual1Click(QObject* Sender);

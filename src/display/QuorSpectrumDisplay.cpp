@@ -106,6 +106,8 @@ void TQuorSpectrumDisplay::Paint() {
         DrawPeaks();
     if (ShowAverage)
         DrawAverage();
+    if (FReference)
+        DrawReference();
     if (!GraphInBackBuffer)
         BackCanvas.Draw(Margin, 10, GraphBitmap);
 }
@@ -322,6 +324,24 @@ void TQuorSpectrumDisplay::DrawAverage() {
     for (std::int32_t I = 1; I < BandCount; ++I)
         GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, LevelToY(Band(I).Average),
                            AverageRed);
+}
+
+void TQuorSpectrumDisplay::SetReference(const std::optional<TReference>& Value) {
+    FReference = Value;
+    update();
+}
+
+// Through the band centres like the average line; dBFS goes onto the scale
+// with the gain in force, so the curve stays put under the same sound.
+void TQuorSpectrumDisplay::DrawReference() {
+    const double Top = FModel.TopLevel();
+    const auto Y = [this, Top](std::int32_t Band) {
+        const double Level = ((*FReference)[Band] + FModel.DecibelRange()) * FModel.Gain;
+        return LevelToY(std::clamp(Level, 0.0, Top));
+    };
+    GraphCanvas.MoveTo(BarWidth / 2, Y(0));
+    for (std::int32_t I = 1; I < BandCount; ++I)
+        GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, Y(I), ReferenceColor);
 }
 
 std::int32_t TQuorSpectrumDisplay::LevelToY(double Value) const {

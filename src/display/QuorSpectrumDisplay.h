@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vireon {
@@ -34,6 +35,13 @@ public:
     void SetFrozen(bool Value);
     bool Frozen() const { return FFrozen; }
 
+    // A stored curve of the 62 bands in dB relative to full scale, drawn
+    // over the bars in a colour of its own until it is cleared.
+    using TReference = std::array<double, BandCount>;
+    void SetReference(const std::optional<TReference>& Value);
+    const std::optional<TReference>& Reference() const { return FReference; }
+    static constexpr QRgb ReferenceColor = qRgb(0, 190, 255);
+
     bool ShowPeaks = false;
     bool ShowAverage = false;
     bool PeakLines = true;
@@ -54,6 +62,7 @@ protected:
     void DrawBars();
     void DrawPeaks();
     void DrawAverage();
+    void DrawReference();
     void DrawMeters();
 
     TQuorSpectrumModel FModel;
@@ -89,6 +98,7 @@ private:
     std::int32_t FHeldLeft = 0;
     std::int32_t FHeldRight = 0;
     bool FHeldClipping = false;
+    std::optional<TReference> FReference;
 
     // Labels and ticks, drawn once per size change and copied by DrawScale.
     QImage ScaleBitmap;

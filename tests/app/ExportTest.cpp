@@ -99,5 +99,47 @@ TEST_F(Export, AFileThatCannotBeWrittenSaysSoAndLosesNothing) {
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 
+TEST_F(Export, StoredReferenceIsExportedAndKeptAcrossRestarts) {
+    TForm1& F = RecordingForm();
+    ASSERT_FALSE(F.SpectrumDisplay->Reference());
+    TQuorValues Bands;
+    F.SpectrumDisplay->Model().GetBands(Bands);
+    const float Average = (*Bands)[34].Average;
+    ASSERT_GT(Average, 0.0f);
+    F.StoreReference1->trigger();
+    ASSERT_TRUE(F.SpectrumDisplay->Reference());
+    EXPECT_DOUBLE_EQ((*F.SpectrumDisplay->Reference())[34], Average - 48.0);
+
+    Answer = SettingsDir.filePath("bands.csv");
+    F.ExportBands1->trigger();
+    QFile File(Answer);
+    ASSERT_TRUE(File.open(QIODevice::ReadOnly));
+    const QStringList Lines = QString::fromUtf8(File.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(Lines.size(), 63);
+    EXPECT_EQ(Lines[35].split(',')[9].toDouble(), Average - 48.0) << Lines[35].toStdString();
+
+    F.close();
+    Form.reset();
+    EXPECT_FALSE(StoredSetting("Reference").isEmpty());
+    TForm1& Again = CreateForm();
+    ASSERT_TRUE(Again.SpectrumDisplay->Reference()) << "kept in the settings";
+    EXPECT_NEAR((*Again.SpectrumDisplay->Reference())[34], Average - 48.0, 0.05);
+
+    Again.ClearReference1->trigger();
+    EXPECT_FALSE(Again.SpectrumDisplay->Reference());
+    Again.close();
+    Form.reset();
+    EXPECT_FALSE(CreateForm().SpectrumDisplay->Reference()) << "cleared stays cleared";
+}
+
+TEST_F(Export, ADamagedStoredReferenceIsNoReference) {
+    for (const char* Stored : {"1,2,3", "x", ""}) {
+        SCOPED_TRACE(Stored);
+        StoreSettings({{"Reference", Stored}});
+        EXPECT_FALSE(CreateForm().SpectrumDisplay->Reference());
+        Form.reset();
+    }
+}
+
 } // namespace
 } // namespace vireon::test

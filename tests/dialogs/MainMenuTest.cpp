@@ -28,7 +28,8 @@ TEST_F(MainMenu, HoldsTheCommandsWithTheKeysPeersUse) {
     EXPECT_EQ(Texts(Menus), (QStringList{"File", "Options", "Help"}));
     const QList<QStringList> Items = {
         {"Save Picture...", "Export Bands...", "-", "Exit"},
-        {"Settings...", "Select Record Line...", "-", "Freeze"},
+        {"Settings...", "Select Record Line...", "-", "Freeze", "Store Reference",
+         "Clear Reference"},
         {"About...", "-", ProductWebAddress, "Help"},
     };
     const std::map<QString, QKeySequence> Keys = {{"Exit", QKeySequence("Ctrl+Q")},

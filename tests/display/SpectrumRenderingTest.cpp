@@ -303,6 +303,28 @@ TEST_F(SpectrumRendering, AverageLineStartsAtTheLeftEdgeAtBandZerosHeight) {
     EXPECT_NE(Graph(500, 150), AverageRed);
 }
 
+TEST_F(SpectrumRendering, ReferenceRunsThroughTheBandCentresAtItsLevelUnderTheGain) {
+    TQuorSpectrumDisplay::TReference Reference{};
+    Reference.fill(-24.0); // level 24 at gain 1: row 100
+    Display.SetReference(Reference);
+    Open();
+    const QRgb Colour = TQuorSpectrumDisplay::ReferenceColor;
+    EXPECT_NE(Graph(7, 100), Colour);
+    EXPECT_EQ(Graph(8, 100), Colour);
+    EXPECT_EQ(Graph(500, 100), Colour);
+    EXPECT_EQ(Graph(62 * 16 - 8 - 1, 100), Colour);
+    EXPECT_NE(Graph(62 * 16 - 8, 100), Colour);
+
+    Display.Model().Gain = 1.5; // (-24 + 48) * 1.5 = 36: row 50
+    Display.Paint();
+    EXPECT_EQ(Graph(500, 50), Colour);
+    EXPECT_NE(Graph(500, 100), Colour);
+
+    Display.SetReference(std::nullopt);
+    Display.Paint();
+    EXPECT_NE(Graph(500, 50), Colour);
+}
+
 TEST_F(SpectrumRendering, ScreenReceivesTheBackBufferWhole) {
     Display.Band(20).Level = 30;
     Display.ShowAverage = true;
