@@ -260,6 +260,12 @@ void TForm1::CreateDisplays() {
     SpectrumDisplay->Model().FadeFactor = 0.9f;
     ScopeDisplay = new TQuorScope();
     FillPanel(ScopePanel, ScopeDisplay);
+    ScopeDisplay->ColumnSeconds = Rec->BufferLength() / 1000.0;
+    ScopeDisplay->BandName = [this](std::int32_t Band) {
+        return SpectrumDisplay
+                   ? QStringLiteral("%1 Hz").arg(SpectrumDisplay->Model().BandFrequency(Band))
+                   : QStringLiteral("band %1").arg(Band);
+    };
 }
 
 void TForm1::FormClose(QObject*) {

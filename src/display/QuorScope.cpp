@@ -2,6 +2,7 @@
 
 #include "analysis/LevelMath.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -26,6 +27,8 @@ TQuorScope::TQuorScope(QWidget* Owner) : QWidget(Owner) {
     Canvas.SetFont(TRasterCanvas::SmallFont(8));
     TopLabel = Canvas.MakeText(QStringLiteral("20.5khz"));
     BottomLabel = Canvas.MakeText(QStringLiteral("10hz"));
+    FReadout = new TReadoutBox(this);
+    setMouseTracking(true);
 }
 
 TQuorScope::~TQuorScope() = default;
@@ -46,8 +49,12 @@ void TQuorScope::BuildPalette() {
 }
 
 void TQuorScope::AddColumn(const TQuorValues& Values) {
-    if (Values && !Values->empty())
+    if (Values && !Values->empty()) {
         DrawColumn(*Values);
+        FLastColumn = TruncToInt(CursorX);
+        FColumns = std::min(FColumns + 1, width() + 1);
+        FBandCount = static_cast<std::int32_t>(Values->size());
+    }
     CursorX += 1.0f;
     if (CursorX > static_cast<float>(width()))
         CursorX = 0.0f;
@@ -84,6 +91,36 @@ void TQuorScope::DrawMarker() {
 void TQuorScope::DrawLabels() {
     Canvas.TextOut(2, 1, TopLabel, Silver);
     Canvas.TextOut(2, height() - 13, BottomLabel, Silver);
+}
+
+QString TQuorScope::ColumnReadout(const QPoint& Point) const {
+    const int Span = width() + 1; // the columns the cursor runs through
+    if (FLastColumn < 0 || Point.x() < 0 || Point.x() >= Span || Point.y() < 0 ||
+        Point.y() >= height() || FBandCount <= 0)
+        return {};
+    const int Age = (FLastColumn - Point.x() + Span) % Span;
+    if (Age >= FColumns)
+        return {};
+    // Rows run from the highest band at the top, in equal steps.
+    const double Step = static_cast<double>(height()) / FBandCount;
+    const auto Row = static_cast<std::int32_t>(Point.y() / Step);
+    const std::int32_t Band = std::clamp(FBandCount - 1 - Row, 0, FBandCount - 1);
+    const QString Name = BandName ? BandName(Band) : QStringLiteral("band %1").arg(Band);
+    return QStringLiteral("%1\n%2 s ago").arg(Name).arg(Age * ColumnSeconds, 0, 'f', 2);
+}
+
+void TQuorScope::mouseMoveEvent(QMouseEvent* Event) {
+    const QPoint Point = Event->position().toPoint();
+    const QString Text = ColumnReadout(Point);
+    if (Text.isEmpty()) {
+        FReadout->hide();
+        return;
+    }
+    FReadout->ShowBeside(Text, QRect(Point.x(), 0, 1, height()), Point);
+}
+
+void TQuorScope::leaveEvent(QEvent*) {
+    FReadout->hide();
 }
 
 void TQuorScope::paintEvent(QPaintEvent*) {

@@ -2,11 +2,13 @@
 
 #include "analysis/QuorSpectrumModel.h"
 #include "display/RasterCanvas.h"
+#include "display/ReadoutBox.h"
 
 #include <QImage>
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace vireon {
@@ -23,9 +25,20 @@ public:
 
     void AddColumn(const TQuorValues& Values);
 
+    // What the readout says under a point: the band of its row and how long
+    // ago its column was drawn; empty where no column has been drawn yet.
+    QString ColumnReadout(const QPoint& Point) const;
+
+    // The time one column stands for: one recorded buffer.
+    double ColumnSeconds = 0.05;
+    // How the readout names a band; "band N" when not set.
+    std::function<QString(std::int32_t Band)> BandName;
+
 protected:
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
 
     void BuildPalette();
     void DrawLabels();
@@ -42,6 +55,11 @@ private:
     TRasterCanvas Canvas{BackBuffer};
     TRasterCanvas::TText TopLabel;
     TRasterCanvas::TText BottomLabel;
+    // Where the last column went, and how many there are on the strip.
+    int FLastColumn = -1;
+    int FColumns = 0;
+    std::int32_t FBandCount = TQuorSpectrumModel::BandCount;
+    TReadoutBox* FReadout = nullptr;
 };
 
 } // namespace vireon

@@ -2,6 +2,7 @@
 
 #include "analysis/LevelMath.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QString>
 
@@ -39,6 +40,8 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setAttribute(Qt::WA_NoSystemBackground);
     FModel.GetBands(FBands);
     FModel.OnBlockDone = [this] { PaintNow(); };
+    FReadout = new TReadoutBox(this);
+    setMouseTracking(true);
     GraphCanvas.SetFont(TRasterCanvas::SmallFont(7));
     ScaleCanvas.SetFont(TRasterCanvas::SmallFont(5));
     BuildLabels();
@@ -324,6 +327,60 @@ void TQuorSpectrumDisplay::DrawAverage() {
     for (std::int32_t I = 1; I < BandCount; ++I)
         GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, LevelToY(Band(I).Average),
                            AverageRed);
+}
+
+std::int32_t TQuorSpectrumDisplay::BandAt(const QPoint& Point) const {
+    const int X = Point.x() - Margin;
+    const int Y = Point.y() - 10;
+    if (BarWidth <= 0 || X < 0 || X >= BandCount * BarWidth || Y < 0 || Y >= BarHeight)
+        return -1;
+    return X / BarWidth;
+}
+
+QString TQuorSpectrumDisplay::BandReadout(std::int32_t Index) const {
+    const auto Decibels = [this](double Value) {
+        return FModel.Gain > 0.0 ? Value / FModel.Gain - FModel.DecibelRange() : 0.0;
+    };
+    const auto Number = [](double Value) {
+        return QString::number(Value, 'f', 1).replace(QLatin1Char('-'), QChar(0x2212));
+    };
+    // The bins the band sums, half a bin either side; before capture, the
+    // band's own frequency up to the next band's.
+    const double BinHz =
+        FModel.BufferSize > 0 ? static_cast<double>(FModel.SampleRate) / FModel.BufferSize : 0.0;
+    const std::int32_t Last = FModel.BandLastBin(Index);
+    QString Range;
+    if (BinHz > 0.0 && Last >= 0)
+        Range = QStringLiteral("%1 \u2013 %2 Hz")
+                    .arg(std::max(0.0, (Band(Index).StartBin - 0.5) * BinHz), 0, 'f', 0)
+                    .arg((Last + 0.5) * BinHz, 0, 'f', 0);
+    else
+        Range = QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index));
+    const TQuorValue& Value = Band(Index);
+    QString Text = QStringLiteral("%1\nlevel %2 dBFS\npeak %3 dBFS\naverage %4 dBFS")
+                       .arg(Range, Number(Decibels(Value.Level)), Number(Decibels(Value.Peak)),
+                            Number(Decibels(Value.Average)));
+    if (FReference) {
+        const double Difference = Decibels(Value.Level) - (*FReference)[Index];
+        Text += QStringLiteral("\nto reference %1%2 dB")
+                    .arg(Difference >= 0.0 ? QStringLiteral("+") : QString(), Number(Difference));
+    }
+    return Text;
+}
+
+void TQuorSpectrumDisplay::mouseMoveEvent(QMouseEvent* Event) {
+    const QPoint Point = Event->position().toPoint();
+    const std::int32_t Index = BandAt(Point);
+    if (Index < 0) {
+        FReadout->hide();
+        return;
+    }
+    const QRect Column(Margin + Index * BarWidth, 10, BarWidth, BarHeight);
+    FReadout->ShowBeside(BandReadout(Index), Column, Point);
+}
+
+void TQuorSpectrumDisplay::leaveEvent(QEvent*) {
+    FReadout->hide();
 }
 
 void TQuorSpectrumDisplay::SetReference(const std::optional<TReference>& Value) {

@@ -2,6 +2,7 @@
 
 #include "analysis/QuorSpectrumModel.h"
 #include "display/RasterCanvas.h"
+#include "display/ReadoutBox.h"
 
 #include <QImage>
 #include <QTimer>
@@ -46,9 +47,17 @@ public:
     bool ShowAverage = false;
     bool PeakLines = true;
 
+    // The band under a point of the widget; -1 outside the bars.
+    std::int32_t BandAt(const QPoint& Point) const;
+    // What the readout says of a band: its frequencies, level, peak and
+    // average in dBFS, and the difference to the reference when one is stored.
+    QString BandReadout(std::int32_t Index) const;
+
 protected:
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
 
     // The model's tick, then a repaint through the normal paint event.
     void TimerTick();
@@ -99,6 +108,7 @@ private:
     std::int32_t FHeldRight = 0;
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
+    TReadoutBox* FReadout = nullptr;
 
     // Labels and ticks, drawn once per size change and copied by DrawScale.
     QImage ScaleBitmap;

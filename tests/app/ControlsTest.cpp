@@ -3,7 +3,10 @@
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 
+#include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTest>
 
 namespace vireon::test {
@@ -151,6 +154,44 @@ TEST_F(Controls, KeysStartFreezeAndExitButATextFieldKeepsItsKeys) {
     EXPECT_FALSE(F.Running);
     QTest::keyClick(F.sbGain, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(F.SpectrumDisplay, nullptr) << "Ctrl+Q exits the way Exit does";
+}
+
+void MoveMouse(QWidget* Widget, const QPoint& Point) {
+    QMouseEvent Event(QEvent::MouseMove, QPointF(Point), QPointF(Widget->mapToGlobal(Point)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Widget, &Event);
+}
+
+TEST_F(Controls, ReadoutsUnderTheMouseReadTheBarsAndTheStrip) {
+    TForm1& F = CreateForm();
+    F.show();
+    ClickStart();
+    for (int Buffer = 0; Buffer < 6; ++Buffer)
+        RecordToneBuffer(1000.0);
+    const auto* SpectrumBox = F.SpectrumDisplay->findChild<QLabel*>("ReadoutBox");
+    const auto* StripBox = F.ScopeDisplay->findChild<QLabel*>("ReadoutBox");
+    ASSERT_NE(SpectrumBox, nullptr);
+    ASSERT_NE(StripBox, nullptr);
+
+    // Over the middle of the bar area; the band is whichever lies there.
+    const QPoint Middle(F.SpectrumDisplay->width() / 2, F.SpectrumDisplay->height() / 3);
+    MoveMouse(F.SpectrumDisplay, Middle);
+    ASSERT_TRUE(SpectrumBox->isVisible());
+    EXPECT_EQ(SpectrumBox->text(),
+              F.SpectrumDisplay->BandReadout(F.SpectrumDisplay->BandAt(Middle)));
+    EXPECT_TRUE(SpectrumBox->text().contains(" Hz\nlevel ")) << SpectrumBox->text().toStdString();
+
+    // The newest column of the strip, in the row of the tone's band (34).
+    const int Row = (61 - 34) * F.ScopeDisplay->height() / 62 + 1;
+    MoveMouse(F.ScopeDisplay, QPoint(5, Row));
+    ASSERT_TRUE(StripBox->isVisible());
+    EXPECT_EQ(StripBox->text(), "960 Hz\n0.00 s ago");
+
+    QEvent Leave(QEvent::Leave);
+    QCoreApplication::sendEvent(F.SpectrumDisplay, &Leave);
+    QCoreApplication::sendEvent(F.ScopeDisplay, &Leave);
+    EXPECT_FALSE(SpectrumBox->isVisible());
+    EXPECT_FALSE(StripBox->isVisible());
 }
 
 } // namespace

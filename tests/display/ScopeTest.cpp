@@ -199,5 +199,25 @@ TEST_F(ScopeTest, EmptyControlTakesColumnsSafely) {
     EXPECT_TRUE(Scope.BackBuffer.isNull());
 }
 
+TEST_F(ScopeTest, ReadoutNamesTheBandOfTheRowAndTheAgeOfTheColumn) {
+    Open(100, 62); // one row per band
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(0, 0)), "") << "nothing drawn yet";
+    for (int Column = 0; Column < 10; ++Column)
+        Scope.AddColumn(Uniform(20));
+    // Columns 0..9; the last one is the newest.
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(9, 0)), "band 61\n0.00 s ago");
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(5, 61)), "band 0\n0.20 s ago");
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(0, 30)), "band 31\n0.45 s ago");
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(10, 30)), "") << "not drawn yet";
+
+    // After a wrap the columns right of the newest are the oldest.
+    for (int Column = 0; Column < 100; ++Column)
+        Scope.AddColumn(Uniform(20));
+    Scope.ColumnSeconds = 0.1;
+    Scope.BandName = [](std::int32_t Band) { return QStringLiteral("B%1").arg(Band); };
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(8, 0)), "B61\n0.00 s ago");
+    EXPECT_EQ(Scope.ColumnReadout(QPoint(9, 0)), "B61\n10.00 s ago");
+}
+
 } // namespace
 } // namespace vireon::test

@@ -1,6 +1,10 @@
 #include "DisplayTestSupport.h"
 #include "SpectrumProbe.h"
 
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMouseEvent>
+
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -323,6 +327,49 @@ TEST_F(SpectrumRendering, ReferenceRunsThroughTheBandCentresAtItsLevelUnderTheGa
     Display.SetReference(std::nullopt);
     Display.Paint();
     EXPECT_NE(Graph(500, 50), Colour);
+}
+
+TEST_F(SpectrumRendering, ReadoutFollowsTheMouseBesideTheBarItReads) {
+    StartCapture(Display, 44100, 8192);
+    TQuorValue& Band = Display.Band(34);
+    Band.Level = 24;
+    Band.Peak = 30;
+    Band.Average = 12;
+    TQuorSpectrumDisplay::TReference Reference{};
+    Reference.fill(-30.0);
+    Display.SetReference(Reference);
+    Open();
+    const auto Move = [this](int X, int Y) {
+        QMouseEvent Event(QEvent::MouseMove, QPointF(X, Y), QPointF(X, Y), Qt::NoButton,
+                          Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Display, &Event);
+    };
+    const auto* Box = Display.findChild<QLabel*>(QStringLiteral("ReadoutBox"));
+    ASSERT_NE(Box, nullptr);
+    EXPECT_FALSE(Box->isVisible());
+
+    // Band 34 sums bins 177 to 197 of 5.38 Hz.
+    Move(30 + 34 * 16 + 5, 100);
+    ASSERT_TRUE(Box->isVisible());
+    EXPECT_EQ(Box->text(), QStringLiteral("950 \u2013 1063 Hz\nlevel \u221224.0 dBFS\n"
+                                          "peak \u221218.0 dBFS\naverage \u221236.0 dBFS\n"
+                                          "to reference +6.0 dB"));
+    const QRect Bar(30 + 34 * 16, 10, 16, 200);
+    EXPECT_FALSE(Box->geometry().intersects(Bar));
+    EXPECT_TRUE(Display.rect().contains(Box->geometry()));
+
+    // At the right edge the box goes to the left of the bar.
+    Move(30 + 61 * 16 + 8, 150);
+    EXPECT_FALSE(Box->geometry().intersects(QRect(30 + 61 * 16, 10, 16, 200)));
+    EXPECT_LT(Box->geometry().right(), 30 + 61 * 16);
+
+    Move(10, 100); // the scale, no bar
+    EXPECT_FALSE(Box->isVisible());
+    Move(30 + 5, 100);
+    EXPECT_TRUE(Box->isVisible());
+    QEvent Leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&Display, &Leave);
+    EXPECT_FALSE(Box->isVisible());
 }
 
 TEST_F(SpectrumRendering, ScreenReceivesTheBackBufferWhole) {
