@@ -1,4 +1,5 @@
 #include "analysis/BandTable.h"
+#include "common/StereoSignals.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -56,11 +56,8 @@ std::vector<TRow> ParseCsv(const std::string& Text) {
 void FeedSine(TQuorSpectrumModel& Model, double Frequency, double LevelDb, int Rate,
               double Seconds) {
     const double Amplitude = 32767.0 * std::pow(10.0, LevelDb / 20.0);
-    const int Frames = static_cast<int>(Seconds * Rate);
-    std::vector<std::int16_t> Stereo(2 * static_cast<std::size_t>(Frames));
-    for (int I = 0; I < Frames; ++I)
-        Stereo[2 * I] = Stereo[2 * I + 1] = static_cast<std::int16_t>(
-            std::lround(Amplitude * std::sin(2.0 * std::numbers::pi * Frequency * I / Rate)));
+    const std::vector<std::int16_t> Stereo =
+        StereoSine(Frequency, Amplitude, Rate, static_cast<int>(Seconds * Rate));
     Model.ProcessBuffer(Stereo.data(), static_cast<std::uint32_t>(Stereo.size() * 2));
 }
 

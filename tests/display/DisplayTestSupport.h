@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/StereoSignals.h"
 #include "display/QuorSpectrumDisplay.h"
 
 #include <QImage>
@@ -14,11 +15,6 @@ namespace vireon::test {
 // Shows the widget without putting it on a screen, so size changes and
 // painting go through Qt's own events as in the program.
 void ShowOffScreen(QWidget& Widget, int Width, int Height);
-
-// Interleaved 16-bit stereo, both channels equal.
-std::vector<std::int16_t> StereoSine(double Frequency, double Amplitude, int SampleRate,
-                                     int Frames);
-std::vector<std::int16_t> StereoConstant(std::int16_t Left, std::int16_t Right, int Frames);
 
 void Feed(TQuorSpectrumDisplay& Display, const std::vector<std::int16_t>& Stereo);
 
