@@ -123,6 +123,12 @@ std::optional<TQuorSpectrumDisplay::TReference> ReferenceFromText(const QString&
     return Reference;
 }
 
+// The one message for an export that failed; nothing was written over.
+std::runtime_error CouldNotWrite(const QString& Path, const QString& Reason) {
+    return std::runtime_error(
+        QStringLiteral("Vireon could not write '%1': %2").arg(Path, Reason).toStdString());
+}
+
 void FillPanel(QWidget* Panel, QWidget* Content) {
     auto* Layout = new QVBoxLayout(Panel);
     Layout->setContentsMargins(0, 0, 0, 0);
@@ -364,9 +370,7 @@ void TForm1::SavePicture1Click(QObject*) {
     // Written whole or not at all: a file already there survives a failure.
     QSaveFile File(Path);
     if (!File.open(QIODevice::WriteOnly) || !Picture.save(&File, "PNG") || !File.commit())
-        throw std::runtime_error(QStringLiteral("Vireon could not write '%1': %2")
-                                     .arg(Path, File.errorString())
-                                     .toStdString());
+        throw CouldNotWrite(Path, File.errorString());
 }
 
 void TForm1::ExportBands1Click(QObject*) {
@@ -378,9 +382,7 @@ void TForm1::ExportBands1Click(QObject*) {
     try {
         WriteBandsCsv(Path.toStdString(), SpectrumDisplay->Model(), SpectrumDisplay->Reference());
     } catch (const std::system_error& Error) {
-        throw std::runtime_error(QStringLiteral("Vireon could not write '%1': %2")
-                                     .arg(Path, QString::fromStdString(Error.code().message()))
-                                     .toStdString());
+        throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
     }
 }
 
@@ -483,9 +485,14 @@ void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, boo
 }
 
 void TForm1::ShowLoudestTone() {
-    const QString Text = QString::fromStdString(ToneText(SpectrumDisplay->Model().LoudestTone()));
-    if (Text != ToneReadout->text())
-        ToneReadout->setText(Text);
+    // The tone changes once per block, buffers come more often: the text is
+    // made only for a new tone.
+    const TQuorTone& Tone = SpectrumDisplay->Model().LoudestTone();
+    if (Tone.Present == FShownTone.Present && Tone.Frequency == FShownTone.Frequency &&
+        Tone.LevelDb == FShownTone.LevelDb)
+        return;
+    FShownTone = Tone;
+    ToneReadout->setText(QString::fromStdString(ToneText(Tone)));
 }
 
 void TForm1::ApplyAnalysisSettings() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/QuorTone.h"
 #include "app/DeviceName.h"
 #include "dsp/dspWindow.h"
 #include "ui_Unit1.h"
@@ -121,6 +122,8 @@ private:
     QString FChosenDeviceName;
     // The device as the user knows it, for the message when it goes away.
     QString FRecordingDeviceName;
+    // The tone the status panel shows now; none at first, as the form says.
+    TQuorTone FShownTone;
 };
 
 // The main window of the running program (the dialogs reach the recorder

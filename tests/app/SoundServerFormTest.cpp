@@ -10,9 +10,9 @@
 #include "capture/WaveRecorders.h"
 #include "capture/platform/TestSignalDriver.h"
 #include "common/EventPump.h"
+#include "common/ModalDialog.h"
 #include "display/QuorSpectrumDisplay.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -135,19 +135,10 @@ protected:
 
     // Opens Settings..., lets Act work on the dialog, then presses Ok.
     bool InSettings(const std::function<void(TfrmSampleSetup&)>& Act) {
-        bool Appeared = false;
-        QObject Guard;
-        QTimer::singleShot(0, &Guard, [&] {
-            auto* Dialog = qobject_cast<TfrmSampleSetup*>(QApplication::activeModalWidget());
-            if (!Dialog)
-                return;
-            Appeared = true;
-            Act(*Dialog);
-            if (Dialog->isVisible())
-                Dialog->btnOk->click();
+        return WithModal<TfrmSampleSetup>(Form->Settings2, [&Act](TfrmSampleSetup& Dialog) {
+            Act(Dialog);
+            Dialog.btnOk->click();
         });
-        Form->Settings2->trigger();
-        return Appeared;
     }
 
     QTemporaryDir SettingsDir;

@@ -3,10 +3,9 @@
 #include "FormFixture.h"
 #include "RecordingLauncher.h"
 #include "app/dialogs/SampleSetup.h"
+#include "common/ModalDialog.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -32,25 +31,9 @@ protected:
     // What QComboBox does when the user picks a device from its list.
     static void PickDevice(TfrmSampleSetup& Dialog, int Index);
 
-    // Triggers Item and, once its modal dialog of type Dialog is up, lets Act
-    // work on it and close it (it is cancelled if Act leaves it open). False
-    // when no such dialog appeared.
     template <typename Dialog>
     static bool WithModal(QAction* Item, const std::function<void(Dialog&)>& Act) {
-        bool Appeared = false;
-        // Cancels the check if the item never opens a modal loop.
-        QObject Guard;
-        QTimer::singleShot(0, &Guard, [&] {
-            auto* Shown = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-            if (!Shown)
-                return;
-            Appeared = true;
-            Act(*Shown);
-            if (Shown->isVisible())
-                Shown->reject();
-        });
-        Item->trigger();
-        return Appeared;
+        return test::WithModal<Dialog>(Item, Act);
     }
 
     std::shared_ptr<RecordingLauncher> Launcher;
