@@ -360,12 +360,15 @@ void TForm1::SavePicture1Click(QObject*) {
         return;
     const QImage Spectrum = SpectrumDisplay->grab().toImage();
     const QImage Strip = ScopeDisplay->grab().toImage();
+    // At the screen's full density: one device pixel of the picture per
+    // pixel on screen.
     QImage Picture(std::max(Spectrum.width(), Strip.width()), Spectrum.height() + Strip.height(),
                    QImage::Format_RGB32);
+    Picture.setDevicePixelRatio(Spectrum.devicePixelRatio());
     Picture.fill(Qt::black);
     QPainter Canvas(&Picture);
-    Canvas.drawImage(0, 0, Spectrum);
-    Canvas.drawImage(0, Spectrum.height(), Strip);
+    Canvas.drawImage(QPointF(0, 0), Spectrum);
+    Canvas.drawImage(QPointF(0, Spectrum.deviceIndependentSize().height()), Strip);
     Canvas.end();
     // Written whole or not at all: a file already there survives a failure.
     QSaveFile File(Path);

@@ -124,12 +124,20 @@ void TQuorScope::leaveEvent(QEvent*) {
 }
 
 void TQuorScope::paintEvent(QPaintEvent*) {
+    // Moved to a screen of another density: the strip is kept, rescaled.
+    if (devicePixelRatioF() != Canvas.PixelRatio())
+        SizeCanvas();
     DrawLabels();
     QPainter Screen(this);
-    Screen.drawImage(QPoint(0, 0), BackBuffer, QRect(0, 0, width(), height()));
+    Screen.drawImage(QPoint(0, 0), BackBuffer);
 }
 
 void TQuorScope::resizeEvent(QResizeEvent*) {
+    SizeCanvas();
+}
+
+void TQuorScope::SizeCanvas() {
+    Canvas.SetPixelRatio(devicePixelRatioF());
     Canvas.SetSize(width(), height(), Black, true);
 }
 

@@ -50,6 +50,7 @@ protected:
 private:
     void DrawColumn(const std::vector<TQuorValue>& Values);
     void DrawMarker();
+    void SizeCanvas();
     QRgb LevelColor(float Average) const;
 
     TRasterCanvas Canvas{BackBuffer};

@@ -93,9 +93,12 @@ void TQuorSpectrumDisplay::PaintNow() {
 }
 
 void TQuorSpectrumDisplay::paintEvent(QPaintEvent*) {
+    // Moved to a screen of another density: everything is laid out anew.
+    if (devicePixelRatioF() != BackCanvas.PixelRatio())
+        WMSize();
     Paint();
     QPainter Screen(this);
-    Screen.drawImage(QPoint(0, 0), BackBuffer, QRect(0, 0, width(), height()));
+    Screen.drawImage(QPoint(0, 0), BackBuffer);
 }
 
 void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
@@ -124,6 +127,12 @@ void TQuorSpectrumDisplay::WMSize() {
 }
 
 void TQuorSpectrumDisplay::SizeBackBuffer() {
+    // Every picture is kept at the screen's density; the windows onto the
+    // back buffer take it from there.
+    const qreal Ratio = devicePixelRatioF();
+    for (TRasterCanvas* Canvas : {&BackCanvas, &ScaleCanvas, &GraphCanvas, &LitCanvas, &UnlitCanvas,
+                                  &LitStripCanvas, &UnlitStripCanvas})
+        Canvas->SetPixelRatio(Ratio);
     BackCanvas.SetSize(width(), height(), BackColor);
 }
 
@@ -248,17 +257,21 @@ std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
 }
 
 // Each bar is its unlit column above LitTop and its lit column from there
-// down. Row by row, neighbouring bars in the same state are one copy from
-// the strip of all lit or all unlit columns.
+// down. Device row by device row, neighbouring bars in the same state are
+// one copy from the strip of all lit or all unlit columns.
 void TQuorSpectrumDisplay::ComposeBars() {
-    const std::int32_t RowWidth = BandCount * BarWidth;
-    if (RowWidth == 0 || GraphCanvas.Width() < RowWidth || LitStrip.width() < RowWidth ||
-        UnlitStrip.width() < RowWidth)
+    const std::int32_t RowWidth = GraphCanvas.ToDevice(BandCount * BarWidth);
+    const std::int32_t Rows = GraphCanvas.ToDevice(BarHeight);
+    if (RowWidth == 0 || GraphCanvas.DeviceWidth() < RowWidth ||
+        LitStripCanvas.DeviceWidth() < RowWidth || UnlitStripCanvas.DeviceWidth() < RowWidth ||
+        GraphCanvas.DeviceHeight() < Rows || LitStripCanvas.DeviceHeight() < Rows ||
+        UnlitStripCanvas.DeviceHeight() < Rows)
         return;
-    for (std::int32_t Y = 0; Y < BarHeight; ++Y) {
-        QRgb* Target = GraphCanvas.ScanLine(Y);
-        const auto* Lit = reinterpret_cast<const QRgb*>(LitStrip.constScanLine(Y));
-        const auto* Unlit = reinterpret_cast<const QRgb*>(UnlitStrip.constScanLine(Y));
+    for (std::int32_t Row = 0; Row < Rows; ++Row) {
+        const std::int32_t Y = GraphCanvas.ToLogical(Row);
+        QRgb* Target = GraphCanvas.ScanLine(Row);
+        const QRgb* Lit = LitStripCanvas.ScanLine(Row);
+        const QRgb* Unlit = UnlitStripCanvas.ScanLine(Row);
         std::int32_t First = 0;
         while (First < BandCount) {
             const bool IsLit = Y >= LitTop[First];
@@ -266,8 +279,8 @@ void TQuorSpectrumDisplay::ComposeBars() {
             while (End < BandCount && (Y >= LitTop[End]) == IsLit)
                 ++End;
             const QRgb* Source = IsLit ? Lit : Unlit;
-            std::copy(Source + First * BarWidth, Source + End * BarWidth,
-                      Target + First * BarWidth);
+            const std::int32_t From = GraphCanvas.ToDevice(First * BarWidth);
+            std::copy(Source + From, Source + GraphCanvas.ToDevice(End * BarWidth), Target + From);
             First = End;
         }
     }

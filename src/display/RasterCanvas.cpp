@@ -31,12 +31,21 @@ void TRasterCanvas::SetSize(int W, int H, QRgb Fill, bool KeepPicture) {
         FPainter.end();
     FBits = nullptr;
     QImage Old = std::move(FImage);
-    FImage = QImage(std::max(0, W), std::max(0, H), QImage::Format_RGB32);
-    if (!FImage.isNull())
+    FWidth = std::max(0, W);
+    FHeight = std::max(0, H);
+    FImage = QImage(ToDevice(FWidth), ToDevice(FHeight), QImage::Format_RGB32);
+    if (!FImage.isNull()) {
+        FImage.setDevicePixelRatio(FRatio);
         FImage.fill(Fill);
+    }
     BeginPainting();
-    if (KeepPicture && !Old.isNull())
+    if (!KeepPicture || Old.isNull())
+        return;
+    if (Old.devicePixelRatio() == FRatio)
         Draw(0, 0, Old);
+    else if (FPainter.isActive())
+        // From a screen of another density: scaled, not lost.
+        FPainter.drawImage(QPointF(0, 0), Old);
 }
 
 bool TRasterCanvas::SetWindow(TRasterCanvas& Parent, int X, int Y, int W, int H) {
@@ -44,11 +53,18 @@ bool TRasterCanvas::SetWindow(TRasterCanvas& Parent, int X, int Y, int W, int H)
         FPainter.end();
     FBits = nullptr;
     FImage = QImage();
+    FWidth = FHeight = 0;
+    FRatio = Parent.FRatio;
     if (Parent.FBits == nullptr || W <= 0 || H <= 0 || X < 0 || Y < 0 || X + W > Parent.Width() ||
         Y + H > Parent.Height())
         return false;
-    FImage = QImage(reinterpret_cast<uchar*>(Parent.Row(Y) + X), W, H, Parent.FStride,
-                    QImage::Format_RGB32);
+    const int Left = ToDevice(X);
+    const int Top = ToDevice(Y);
+    FWidth = W;
+    FHeight = H;
+    FImage = QImage(reinterpret_cast<uchar*>(Parent.Row(Top) + Left), ToDevice(X + W) - Left,
+                    ToDevice(Y + H) - Top, Parent.FStride, QImage::Format_RGB32);
+    FImage.setDevicePixelRatio(FRatio);
     BeginPainting();
     return true;
 }
@@ -71,10 +87,10 @@ TRasterCanvas::TText TRasterCanvas::MakeText(const QString& Text) const {
 }
 
 void TRasterCanvas::FillRect(int X1, int Y1, int X2, int Y2, QRgb Color) {
-    X1 = std::max(X1, 0);
-    Y1 = std::max(Y1, 0);
-    X2 = std::min(X2, Width());
-    Y2 = std::min(Y2, Height());
+    X1 = ToDevice(std::max(X1, 0));
+    Y1 = ToDevice(std::max(Y1, 0));
+    X2 = ToDevice(std::min(X2, Width()));
+    Y2 = ToDevice(std::min(Y2, Height()));
     if (FBits == nullptr || X2 <= X1 || Y2 <= Y1)
         return;
     const QRgb Opaque = Color | 0xFF000000u;
@@ -91,28 +107,40 @@ void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     if (FBits == nullptr || From == FPenPos)
         return;
     // QPainter's own thin lines leave out the first point instead of the last
-    // in some directions, so the line is stepped here: one pixel per step
-    // along the longer axis, the other axis rounded, the end point left out.
-    const int Dx = X - From.x();
-    const int Dy = Y - From.y();
+    // in some directions, so the line is stepped here, in device pixels: one
+    // pixel per step along the longer axis, the other axis rounded, the end
+    // point left out. Across the line it is one logical pixel thick.
+    const int X0 = ToDevice(From.x());
+    const int Y0 = ToDevice(From.y());
+    const int Dx = ToDevice(X) - X0;
+    const int Dy = ToDevice(Y) - Y0;
     const int Steps = std::max(std::abs(Dx), std::abs(Dy));
     const bool AlongX = std::abs(Dx) >= std::abs(Dy);
     const QPoint MajorStep = AlongX ? QPoint(Dx > 0 ? 1 : -1, 0) : QPoint(0, Dy > 0 ? 1 : -1);
     const int Minor = AlongX ? Dy : Dx;
     const QPoint MinorStep = AlongX ? QPoint(0, Minor > 0 ? 1 : -1) : QPoint(Minor > 0 ? 1 : -1, 0);
+    const int Thickness = std::max(1, ToDevice(1));
     // Error term of round(Step * |Minor| / Steps), kept in [0, 2 * Steps).
     int Error = Steps;
     const QRgb Opaque = Color | 0xFF000000u;
-    QPoint Point = From;
+    QPoint Point(X0, Y0);
     for (int Step = 0; Step < Steps; ++Step) {
-        if (Point.x() >= 0 && Point.x() < Width() && Point.y() >= 0 && Point.y() < Height())
-            Row(Point.y())[Point.x()] = Opaque;
+        PutPixel(Point.x(), Point.y(), Thickness, AlongX, Opaque);
         Point += MajorStep;
         Error += 2 * std::abs(Minor);
         if (Error >= 2 * Steps) {
             Error -= 2 * Steps;
             Point += MinorStep;
         }
+    }
+}
+
+void TRasterCanvas::PutPixel(int X, int Y, int Thickness, bool AlongX, QRgb Color) {
+    for (int Across = 0; Across < Thickness; ++Across) {
+        const int PX = AlongX ? X : X + Across;
+        const int PY = AlongX ? Y + Across : Y;
+        if (PX >= 0 && PX < DeviceWidth() && PY >= 0 && PY < DeviceHeight())
+            Row(PY)[PX] = Color;
     }
 }
 
@@ -136,26 +164,30 @@ void TRasterCanvas::TextOut(int X, int Y, const TText& Text, QRgb Color,
 }
 
 void TRasterCanvas::Draw(int X, int Y, const QImage& Source, int SrcX, int SrcY, int W, int H) {
-    // Keep the part that lies inside both pictures.
-    const int Left = std::max({0, -X, -SrcX});
-    const int Top = std::max({0, -Y, -SrcY});
-    W = std::min({W, Source.width() - SrcX, Width() - X});
-    H = std::min({H, Source.height() - SrcY, Height() - Y});
-    if (FBits == nullptr || W <= Left || H <= Top)
+    if (FBits == nullptr || W <= 0 || H <= 0 || Source.format() != QImage::Format_RGB32)
         return;
-    if (Source.format() != QImage::Format_RGB32) {
-        FPainter.drawImage(QPoint(X + Left, Y + Top), Source,
-                           QRect(SrcX + Left, SrcY + Top, W - Left, H - Top));
-        return;
-    }
-    for (int Line = Top; Line < H; ++Line) {
-        const auto* From = reinterpret_cast<const QRgb*>(Source.constScanLine(SrcY + Line));
-        std::copy(From + SrcX + Left, From + SrcX + W, Row(Y + Line) + X + Left);
+    // In device pixels, keep the part that lies inside both pictures.
+    const int DevX = ToDevice(X);
+    const int DevY = ToDevice(Y);
+    const int DevSrcX = ToDevice(SrcX);
+    const int DevSrcY = ToDevice(SrcY);
+    const int Left = std::max({0, -DevX, -DevSrcX});
+    const int Top = std::max({0, -DevY, -DevSrcY});
+    const int DevW =
+        std::min({ToDevice(SrcX + W) - DevSrcX, Source.width() - DevSrcX, DeviceWidth() - DevX});
+    const int DevH =
+        std::min({ToDevice(SrcY + H) - DevSrcY, Source.height() - DevSrcY, DeviceHeight() - DevY});
+    for (int Line = Top; Line < DevH; ++Line) {
+        const auto* From = reinterpret_cast<const QRgb*>(Source.constScanLine(DevSrcY + Line));
+        std::copy(From + DevSrcX + Left, From + DevSrcX + DevW, Row(DevY + Line) + DevX + Left);
     }
 }
 
 void TRasterCanvas::Draw(int X, int Y, const QImage& Source) {
-    Draw(X, Y, Source, 0, 0, Source.width(), Source.height());
+    const auto Logical = [this](int Device) {
+        return static_cast<int>(std::ceil(Device / FRatio));
+    };
+    Draw(X, Y, Source, 0, 0, Logical(Source.width()), Logical(Source.height()));
 }
 
 const QPen& TRasterCanvas::PenFor(QRgb Color) {
@@ -183,6 +215,8 @@ void TRasterCanvas::BeginPainting() {
     FPainter.begin(&FImage);
     FPainter.setRenderHint(QPainter::Antialiasing, false);
     FPainter.setRenderHint(QPainter::TextAntialiasing, false);
+    // On a picture of a higher pixel ratio the painter takes logical
+    // coordinates and sets the text at device resolution itself.
     FPainter.setFont(FFont);
 }
 

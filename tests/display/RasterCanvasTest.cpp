@@ -145,6 +145,76 @@ TEST_F(RasterCanvasTest, ResizingCanKeepThePicture) {
     EXPECT_EQ(Image.pixel(5, 5), Fill);
 }
 
+// Whether the 2 x 2 device block of logical pixel (X, Y) holds one colour,
+// as it would if the picture were only a doubled low-density one.
+bool BlockIsUniform(const QImage& Image, int X, int Y) {
+    const QRgb Corner = Image.pixel(2 * X, 2 * Y);
+    return Image.pixel(2 * X + 1, 2 * Y) == Corner && Image.pixel(2 * X, 2 * Y + 1) == Corner &&
+           Image.pixel(2 * X + 1, 2 * Y + 1) == Corner;
+}
+
+TEST_F(RasterCanvasTest, AtPixelRatioTwoTheLayoutStaysAndTheDetailIsFiner) {
+    Canvas.SetPixelRatio(2.0);
+    Canvas.SetSize(40, 20, Paper);
+    ASSERT_EQ(Image.size(), QSize(80, 40));
+    EXPECT_EQ(Image.devicePixelRatio(), 2.0);
+    EXPECT_EQ(Canvas.Width(), 40);
+
+    // Fills and straight lines cover exactly their doubled pixels.
+    Canvas.FillRect(2, 1, 5, 3, Fill);
+    Canvas.MoveTo(0, 18);
+    Canvas.LineTo(10, 18, Ink);
+    for (int Y = 0; Y < 40; ++Y)
+        for (int X = 0; X < 80; ++X) {
+            const bool InFill = X >= 4 && X < 10 && Y >= 2 && Y < 6;
+            const bool OnLine = X < 20 && (Y == 36 || Y == 37);
+            const QRgb Expected = InFill ? Fill : OnLine ? Ink : Paper;
+            ASSERT_EQ(Image.pixel(X, Y), Expected) << X << "," << Y;
+        }
+
+    // A slanted line is stepped in device pixels, so it has detail inside a
+    // logical pixel; its end point stays out.
+    Canvas.FillRect(0, 0, 40, 20, Paper);
+    Canvas.MoveTo(0, 0);
+    Canvas.LineTo(30, 10, Ink);
+    int Mixed = 0;
+    for (int Y = 0; Y < 20; ++Y)
+        for (int X = 0; X < 40; ++X)
+            Mixed += !BlockIsUniform(Image, X, Y);
+    EXPECT_GT(Mixed, 10);
+    EXPECT_EQ(Image.pixel(59, 20), Ink);
+    EXPECT_EQ(Image.pixel(60, 20), Paper);
+
+    // Text is set at the device's resolution, not doubled.
+    Canvas.FillRect(0, 0, 40, 20, Paper);
+    Canvas.SetFont(TRasterCanvas::SmallFont(8));
+    Canvas.TextOut(2, 2, Canvas.MakeText(QStringLiteral("20.5khz")), Ink);
+    Mixed = 0;
+    for (int Y = 0; Y < 20; ++Y)
+        for (int X = 0; X < 40; ++X)
+            Mixed += !BlockIsUniform(Image, X, Y);
+    EXPECT_GT(Mixed, 10);
+
+    // Copies and windows keep to the same doubled grid.
+    QImage Part;
+    TRasterCanvas PartCanvas(Part);
+    PartCanvas.SetPixelRatio(2.0);
+    PartCanvas.SetSize(3, 2, Fill);
+    Canvas.FillRect(0, 0, 40, 20, Paper);
+    Canvas.Draw(10, 5, Part);
+    QImage WindowPicture;
+    TRasterCanvas Window(WindowPicture);
+    ASSERT_TRUE(Window.SetWindow(Canvas, 20, 10, 4, 4));
+    Window.FillRect(1, 1, 2, 2, Ink);
+    for (int Y = 0; Y < 40; ++Y)
+        for (int X = 0; X < 80; ++X) {
+            const bool Copied = X >= 20 && X < 26 && Y >= 10 && Y < 14;
+            const bool InWindow = X >= 42 && X < 44 && Y >= 22 && Y < 24;
+            const QRgb Expected = Copied ? Fill : InWindow ? Ink : Paper;
+            ASSERT_EQ(Image.pixel(X, Y), Expected) << X << "," << Y;
+        }
+}
+
 TEST_F(RasterCanvasTest, AnEmptyPictureIgnoresEveryOperation) {
     for (const QSize Size : {QSize(0, 0), QSize(0, 10), QSize(10, 0)}) {
         Canvas.SetSize(Size.width(), Size.height(), Fill);

@@ -37,7 +37,8 @@ struct TRun {
 
 // Spawned and reaped here rather than through QProcess so that the peak
 // memory of this one run can be read from wait4.
-TRun RunSnapshot(const QStringList& Arguments) {
+TRun RunSnapshot(const QStringList& Arguments,
+                 const std::vector<QByteArray>& ExtraEnvironment = {}) {
     QTemporaryDir Dir;
     if (!Dir.isValid())
         return {};
@@ -50,12 +51,21 @@ TRun RunSnapshot(const QStringList& Arguments) {
         Argv.push_back(Word.data());
     Argv.push_back(nullptr);
 
+    std::vector<char*> Environment;
+    for (char** Entry = environ; *Entry != nullptr; ++Entry)
+        Environment.push_back(*Entry);
+    std::vector<QByteArray> Extra = ExtraEnvironment;
+    for (QByteArray& Entry : Extra)
+        Environment.push_back(Entry.data());
+    Environment.push_back(nullptr);
+
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, 2, ErrorsPath.toLocal8Bit().constData(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t Pid = 0;
-    const int Spawned = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    const int Spawned =
+        posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), Environment.data());
     posix_spawn_file_actions_destroy(&Actions);
     if (Spawned != 0)
         return {};
@@ -118,6 +128,69 @@ TEST(SnapshotTool, SineLightsItsBandInThePicture) {
     EXPECT_EQ(Strip.pixel(20, 40), qRgb(255, 255, 255));
     EXPECT_EQ(Strip.pixel(21, 40), qRgb(255, 255, 255));
     EXPECT_EQ(Strip.pixel(600, 40), qRgb(0, 0, 0));
+}
+
+// Device pixels of logical pixel (X, Y) at a pixel ratio of two, and whether
+// they hold one colour, as a doubled low-density picture would.
+bool BlockIsUniform(const QImage& Image, int X, int Y) {
+    const QRgb Corner = Image.pixel(2 * X, 2 * Y);
+    return Image.pixel(2 * X + 1, 2 * Y) == Corner && Image.pixel(2 * X, 2 * Y + 1) == Corner &&
+           Image.pixel(2 * X + 1, 2 * Y + 1) == Corner;
+}
+
+// Logical pixels of Area whose device block is exactly the low-density
+// pixel, and those whose block has detail of its own.
+struct TBlockCount {
+    int Doubled = 0;
+    int Finer = 0;
+    int Other = 0;
+};
+
+TBlockCount CompareBlocks(const QImage& Low, const QImage& High, const QRect& Area) {
+    TBlockCount Count;
+    for (int Y = Area.top(); Y <= Area.bottom(); ++Y)
+        for (int X = Area.left(); X <= Area.right(); ++X) {
+            if (!BlockIsUniform(High, X, Y))
+                ++Count.Finer;
+            else if (High.pixel(2 * X, 2 * Y) == Low.pixel(X, Y))
+                ++Count.Doubled;
+            else
+                ++Count.Other;
+        }
+    return Count;
+}
+
+TEST(SnapshotTool, AtPixelRatioTwoTheLayoutStaysAndTextIsSharp) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    QImage Spectrum[2];
+    QImage Scope[2];
+    for (const int Ratio : {1, 2}) {
+        const QString SpectrumPath = Dir.filePath(QStringLiteral("spectrum%1.png").arg(Ratio));
+        const QString ScopePath = Dir.filePath(QStringLiteral("scope%1.png").arg(Ratio));
+        const TRun Run =
+            RunSnapshot({"--sine", "1000", "--seconds", "1", "--no-peaks", "--no-average",
+                         "--spectrum", SpectrumPath, "--scope", ScopePath},
+                        {"QT_SCALE_FACTOR=" + QByteArray::number(Ratio)});
+        ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+        Spectrum[Ratio - 1] = QImage(SpectrumPath).convertToFormat(QImage::Format_RGB32);
+        Scope[Ratio - 1] = QImage(ScopePath).convertToFormat(QImage::Format_RGB32);
+    }
+    ASSERT_EQ(Spectrum[1].size(), 2 * Spectrum[0].size());
+    ASSERT_EQ(Scope[1].size(), 2 * Scope[0].size());
+
+    // The bars below the status boxes are the low-density ones, doubled.
+    const TBlockCount Bars = CompareBlocks(Spectrum[0], Spectrum[1], QRect(30, 45, 62 * 12, 197));
+    EXPECT_EQ(Bars.Finer + Bars.Other, 0);
+    // The band labels under them are set at full resolution.
+    const TBlockCount Labels = CompareBlocks(Spectrum[0], Spectrum[1], QRect(0, 250, 803, 42));
+    EXPECT_GT(Labels.Finer, 200);
+
+    // The strip's columns are doubled too, its labels set finely.
+    const TBlockCount Columns = CompareBlocks(Scope[0], Scope[1], QRect(0, 14, 24, 48));
+    EXPECT_EQ(Columns.Finer + Columns.Other, 0);
+    const TBlockCount StripLabels = CompareBlocks(Scope[0], Scope[1], QRect(0, 0, 50, 14));
+    EXPECT_GT(StripLabels.Finer, 20);
 }
 
 TEST(SnapshotTool, BadInputEndsWithAMessageAndAnError) {

@@ -49,33 +49,9 @@ finish() {
 }
 trap finish EXIT
 
-# Starts Xvfb on a display number nobody holds and waits until it answers. A
-# number taken between the look and the start makes Xvfb exit: the next one
-# is tried.
 screen_w=1280 screen_h=1024
-start_xvfb() {
-  local n
-  for n in $(seq 90 190); do
-    [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] || continue
-    Xvfb ":$n" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 300); do
-      xdotool getmouselocation >/dev/null 2>&1 && return 0
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then
-      echo "Xvfb on :$n did not answer in 30 s"
-      return 1
-    fi
-    echo "Xvfb on :$n ended:"; cat "$work/xvfb.log"
-    xvfb_pid=""
-  done
-  echo "no free X display"
-  return 1
-}
-start_xvfb
+. "$here/xvfb.sh"
+start_xvfb "$screen_w" "$screen_h"
 
 export XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME"

@@ -1,0 +1,27 @@
+# Sourced by the end-to-end scripts: start_xvfb WIDTH HEIGHT starts Xvfb on
+# a display number nobody holds, exports DISPLAY and sets xvfb_pid, and waits
+# until it answers. A number taken between the look and the start makes Xvfb
+# exit: the next one is tried. -noreset keeps the server as it is when its
+# last client leaves, so a client connecting just then is not refused.
+start_xvfb() {
+  local n width=$1 height=$2
+  for n in $(seq 90 190); do
+    [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ] || continue
+    Xvfb ":$n" -screen 0 "${width}x${height}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 300); do
+      xdotool getmouselocation >/dev/null 2>&1 && return 0
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$xvfb_pid" 2>/dev/null; then
+      echo "Xvfb on :$n did not answer in 30 s"
+      return 1
+    fi
+    echo "Xvfb on :$n ended:"; cat "$work/xvfb.log"
+    xvfb_pid=""
+  done
+  echo "no free X display"
+  return 1
+}
