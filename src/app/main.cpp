@@ -2,6 +2,7 @@
 #include "app/TerminationSignals.h"
 #include "app/Unit1.h"
 #include "app/VireonApplication.h"
+#include "app/dialogs/ProductInfo.h"
 #include "capture/ApplicationException.h"
 #include "capture/platform/WaveInDriver.h"
 #include "ui/Skin.h"
@@ -12,6 +13,7 @@
 int main(int argc, char** argv) {
     using namespace vireon;
     TVireonApplication App(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(ProductDesktopId));
     ApplySkin(App);
     SetWaveInDrivers(DefaultWaveInDrivers());
     SetApplicationExceptionHandler(ShowErrorBox);
