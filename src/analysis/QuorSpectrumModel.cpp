@@ -406,6 +406,12 @@ void TQuorSpectrumModel::TimerTick() {
     }
 }
 
+bool TQuorSpectrumModel::AtRest() const {
+    return std::all_of(Bands->begin(), Bands->end(), [](const TQuorValue& Band) {
+        return Band.Level <= 0.0f && Band.Hold <= 0.0f && Band.Peak < 1e-3f;
+    });
+}
+
 void TQuorSpectrumModel::BuildBandFreq() {
     long double Base = 10.0L;
     long double Current = 10.0L;

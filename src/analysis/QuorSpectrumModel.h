@@ -52,6 +52,10 @@ public:
     void GetBands(TQuorValues& Values) const;
     // Once per 50 ms: levels fade, held peaks count down and decay.
     void TimerTick();
+    // Whether a tick would change nothing that can be seen or read: every
+    // level and hold at zero, every peak below a thousandth of a level step
+    // (its decay never quite reaches zero in float).
+    bool AtRest() const;
 
     // What the views read.
     std::uint8_t SampleBits() const { return Bits; }

@@ -1,6 +1,7 @@
 #include "display/QuorScope.h"
 
 #include "analysis/LevelMath.h"
+#include "display/OnScreen.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -49,6 +50,7 @@ void TQuorScope::BuildPalette() {
 }
 
 void TQuorScope::AddColumn(const TQuorValues& Values) {
+    const int Column = TruncToInt(CursorX);
     if (Values && !Values->empty()) {
         DrawColumn(*Values);
         FLastColumn = TruncToInt(CursorX);
@@ -59,9 +61,10 @@ void TQuorScope::AddColumn(const TQuorValues& Values) {
     if (CursorX > static_cast<float>(width()))
         CursorX = 0.0f;
     DrawMarker();
-    // A hidden strip has nothing on screen to bring up to date.
-    if (isVisible())
-        repaint();
+    // Only the column and the marker changed; a strip off screen has
+    // nothing there to bring up to date.
+    if (IsOnScreen(*this))
+        repaint(QRect(Column, 0, 2, height()));
 }
 
 void TQuorScope::DrawColumn(const std::vector<TQuorValue>& Values) {
@@ -123,13 +126,23 @@ void TQuorScope::leaveEvent(QEvent*) {
     FReadout->hide();
 }
 
-void TQuorScope::paintEvent(QPaintEvent*) {
+void TQuorScope::paintEvent(QPaintEvent* Event) {
     // Moved to a screen of another density: the strip is kept, rescaled.
     if (devicePixelRatioF() != Canvas.PixelRatio())
         SizeCanvas();
-    DrawLabels();
+    const QRect Area = Event->rect();
+    // A column drawn under the labels wrote over them.
+    if (Area.intersects(LabelArea()))
+        DrawLabels();
+    const qreal Ratio = Canvas.PixelRatio();
     QPainter Screen(this);
-    Screen.drawImage(QPoint(0, 0), BackBuffer);
+    Screen.drawImage(
+        QRectF(Area), BackBuffer,
+        QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio, Area.height() * Ratio));
+}
+
+QRect TQuorScope::LabelArea() const {
+    return QRect(2, 0, std::max(TopLabel.Width, BottomLabel.Width), height());
 }
 
 void TQuorScope::resizeEvent(QResizeEvent*) {

@@ -51,6 +51,7 @@ private:
     void DrawColumn(const std::vector<TQuorValue>& Values);
     void DrawMarker();
     void SizeCanvas();
+    QRect LabelArea() const;
     QRgb LevelColor(float Average) const;
 
     TRasterCanvas Canvas{BackBuffer};

@@ -1,6 +1,7 @@
 #include "display/QuorSpectrumDisplay.h"
 
 #include "analysis/LevelMath.h"
+#include "display/OnScreen.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,7 +48,6 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     BuildLabels();
     Timer.setInterval(TimerIntervalMs);
     connect(&Timer, &QTimer::timeout, this, &TQuorSpectrumDisplay::TimerTick);
-    Timer.start();
     resize(600, 200);
     SizeBackBuffer();
     PaintScale();
@@ -60,8 +60,45 @@ TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
 
 void TQuorSpectrumDisplay::TimerTick() {
     FModel.TimerTick();
-    if (!FFrozen)
-        update();
+    KeepTimerForWork();
+    if (PictureChanged())
+        update(BarArea());
+}
+
+// Ticks only while they change something: a block that brings sound starts
+// them again.
+void TQuorSpectrumDisplay::KeepTimerForWork() {
+    if (FModel.AtRest())
+        Timer.stop();
+    else if (!Timer.isActive())
+        Timer.start();
+}
+
+bool TQuorSpectrumDisplay::PictureChanged() const {
+    return IsOnScreen(*this) && !FFrozen && PictureState() != FPainted;
+}
+
+QRect TQuorSpectrumDisplay::BarArea() const {
+    return QRect(Margin, 10, BandCount * BarWidth, BarHeight);
+}
+
+TQuorSpectrumDisplay::TPictureState TQuorSpectrumDisplay::PictureState() const {
+    TPictureState State;
+    for (std::int32_t I = 0; I < BandCount; ++I) {
+        State.LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
+        State.PeakY[I] = ShowPeaks ? LevelToY(Band(I).Peak) : 0;
+        State.AverageY[I] = ShowAverage ? LevelToY(Band(I).Average) : 0;
+    }
+    State.LeftMeter = FFrozen ? FHeldLeft : FModel.LastLeftSample();
+    State.RightMeter = FFrozen ? FHeldRight : FModel.LastRightSample();
+    State.Clipping = FFrozen ? FHeldClipping : FModel.Clipping();
+    State.Bits = FModel.SampleBits();
+    State.SampleRate = FModel.SampleRate;
+    State.Gain = FModel.Gain;
+    State.ShowPeaks = ShowPeaks;
+    State.ShowAverage = ShowAverage;
+    State.PeakLines = PeakLines;
+    return State;
 }
 
 void TQuorSpectrumDisplay::SetFrozen(bool Value) {
@@ -77,8 +114,9 @@ void TQuorSpectrumDisplay::SetFrozen(bool Value) {
         FHeldClipping = FModel.Clipping();
     } else {
         FModel.GetBands(FBands);
+        KeepTimerForWork();
     }
-    update();
+    update(BarArea());
 }
 
 const TQuorValue& TQuorSpectrumDisplay::Band(std::int32_t Index) const {
@@ -86,19 +124,27 @@ const TQuorValue& TQuorSpectrumDisplay::Band(std::int32_t Index) const {
 }
 
 void TQuorSpectrumDisplay::PaintNow() {
-    // A hidden control has nothing on screen to bring up to date, nor has a
-    // frozen one.
-    if (isVisible() && !FFrozen)
-        repaint();
+    KeepTimerForWork();
+    // Nothing on screen to bring up to date when hidden, minimised, frozen
+    // or showing this very picture already.
+    if (PictureChanged())
+        repaint(BarArea());
 }
 
-void TQuorSpectrumDisplay::paintEvent(QPaintEvent*) {
+void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
     // Moved to a screen of another density: everything is laid out anew.
     if (devicePixelRatioF() != BackCanvas.PixelRatio())
         WMSize();
+    // The scale around the bars is drawn into the back buffer with each new
+    // size and nothing else draws there: a paint renews the bar area only.
     Paint();
+    FPainted = PictureState();
+    const QRect Area = Event->rect();
+    const qreal Ratio = BackCanvas.PixelRatio();
     QPainter Screen(this);
-    Screen.drawImage(QPoint(0, 0), BackBuffer);
+    Screen.drawImage(
+        QRectF(Area), BackBuffer,
+        QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio, Area.height() * Ratio));
 }
 
 void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
@@ -106,7 +152,6 @@ void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
 }
 
 void TQuorSpectrumDisplay::Paint() {
-    DrawScale();
     DrawBars();
     if (ShowPeaks)
         DrawPeaks();
@@ -398,7 +443,7 @@ void TQuorSpectrumDisplay::leaveEvent(QEvent*) {
 
 void TQuorSpectrumDisplay::SetReference(const std::optional<TReference>& Value) {
     FReference = Value;
-    update();
+    update(BarArea());
 }
 
 // Through the band centres like the average line; dBFS goes onto the scale

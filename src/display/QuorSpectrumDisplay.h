@@ -18,7 +18,8 @@ namespace vireon {
 // The spectrum analyser control: a view of its own spectrum model, drawn as
 // gradient bars with scales, meters and a clip light. It paints at once after
 // each block the model completes, and its 50 ms timer ticks the model and
-// repaints.
+// repaints. Either paints only while on screen and only when the bar area
+// would look different; the timer stops while the model is at rest.
 class TQuorSpectrumDisplay : public QWidget {
     Q_OBJECT
 
@@ -89,7 +90,28 @@ protected:
     std::int32_t BarHeight = 0;
 
 private:
+    // What a paint of the bar area shows: equal states give equal pixels.
+    struct TPictureState {
+        std::array<std::int32_t, BandCount> LitTop{};
+        std::array<std::int32_t, BandCount> PeakY{};
+        std::array<std::int32_t, BandCount> AverageY{};
+        std::int32_t LeftMeter = 0;
+        std::int32_t RightMeter = 0;
+        bool Clipping = false;
+        std::uint8_t Bits = 0;
+        std::int32_t SampleRate = 0;
+        double Gain = 0.0;
+        bool ShowPeaks = false;
+        bool ShowAverage = false;
+        bool PeakLines = false;
+        bool operator==(const TPictureState&) const = default;
+    };
+
     void PaintNow();
+    TPictureState PictureState() const;
+    bool PictureChanged() const;
+    QRect BarArea() const;
+    void KeepTimerForWork();
     const TQuorValue& Band(std::int32_t Index) const;
     std::int32_t LevelToY(double Value) const;
     std::int32_t DrawStatusBox();
@@ -109,6 +131,8 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
+    // What the screen shows of the bar area since the last paint.
+    TPictureState FPainted;
 
     // Labels and ticks, drawn once per size change and copied by DrawScale.
     QImage ScaleBitmap;

@@ -221,6 +221,7 @@ TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {
     PulseTestBuffers Buffers(Queued, BytesFor50ms);
     Queue(Buffers);
     ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    const std::uint32_t Fragment = Pulse.FragmentBytes();
     std::vector<double> LatencyMs;
     for (std::size_t Done = 1; Done <= Recorded; ++Done) {
         ASSERT_TRUE(Sink.WaitForBuffers(Done, 3s));
@@ -252,14 +253,15 @@ TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {
         *std::max_element(LatencyMs.begin(), LatencyMs.end(),
                           [](double A, double B) { return std::abs(A) < std::abs(B); });
     std::printf("buffer spacing: median %.1f ms, average %.1f ms, worst %.1f ms (buffer 50 ms)\n"
-                "stream latency: median %.1f ms, worst %.1f ms (fragment %u ms)\n",
-                MedianSpacing, AverageSpacing, WorstSpacing, MedianLatency, WorstLatency,
-                TPulseStream::FragmentMilliseconds);
+                "stream latency: median %.1f ms, worst %.1f ms (fragment %u bytes)\n",
+                MedianSpacing, AverageSpacing, WorstSpacing, MedianLatency, WorstLatency, Fragment);
 
-    const double Fragment = TPulseStream::FragmentMilliseconds;
-    EXPECT_NEAR(MedianSpacing, 50.0, Fragment);
-    EXPECT_NEAR(AverageSpacing, 50.0, Fragment);
-    EXPECT_LT(std::abs(MedianLatency), 5 * Fragment);
+    // The server sends one buffer's length at a time, and no buffer waits
+    // longer for it: each still comes back on time.
+    EXPECT_EQ(Fragment, BytesFor50ms);
+    EXPECT_NEAR(MedianSpacing, 50.0, 10.0);
+    EXPECT_NEAR(AverageSpacing, 50.0, 10.0);
+    EXPECT_LT(std::abs(MedianLatency), 2 * 50.0);
 }
 
 } // namespace

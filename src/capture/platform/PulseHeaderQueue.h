@@ -19,6 +19,8 @@ public:
     // The front header, taken out of the queue; nullptr when empty.
     WAVEHDR* Pop();
     bool Empty() const { return FCount == 0; }
+    // The length in bytes of the header that fills next; 0 when empty.
+    std::uint32_t FrontLength() const { return FCount == 0 ? 0 : FSlots[FHead]->dwBufferLength; }
     std::size_t Count() const { return FCount; }
 
     // Copies recorded bytes into the front header, or silence when Data is

@@ -7,6 +7,7 @@
 #include <pulse/proplist.h>
 #include <pulse/timeval.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace vireon {
@@ -141,6 +142,7 @@ MMRESULT TPulseStream::Start() {
     FConnection->Lock();
     MMRESULT Result = VIREONERR_DEVICELOST;
     if (!FLost) {
+        FitFragmentToBuffers();
         FRunning = true;
         Result = Cork(false);
     }
@@ -295,6 +297,36 @@ MMRESULT TPulseStream::Cork(bool Paused) {
     TCompletion Corked{FConnection.get()};
     return Await(*FConnection, pa_stream_cork(FStream, Paused ? 1 : 0, &OnCompleted, &Corked),
                  Corked);
+}
+
+// With the loop's lock held. A server that refuses the new length keeps
+// the old one, which records as well, only with more wake-ups.
+void TPulseStream::FitFragmentToBuffers() {
+    std::uint32_t Length = 0;
+    {
+        std::lock_guard<std::mutex> Guard(FQueueLock);
+        Length = FQueue.FrontLength();
+    }
+    const std::uint32_t Frame = std::max<std::uint32_t>(FFormat.nBlockAlign, 1);
+    const std::uint32_t Bytes = Length / Frame * Frame;
+    const pa_buffer_attr* Current =
+        FStream != nullptr ? pa_stream_get_buffer_attr(FStream) : nullptr;
+    if (Bytes == 0 || Current == nullptr || Current->fragsize == Bytes)
+        return;
+    pa_buffer_attr Wanted = *Current;
+    Wanted.fragsize = Bytes;
+    TCompletion Changed{FConnection.get()};
+    Await(*FConnection, pa_stream_set_buffer_attr(FStream, &Wanted, &OnCompleted, &Changed),
+          Changed);
+}
+
+std::uint32_t TPulseStream::FragmentBytes() {
+    FConnection->Lock();
+    const pa_buffer_attr* Current =
+        FStream != nullptr ? pa_stream_get_buffer_attr(FStream) : nullptr;
+    const std::uint32_t Bytes = Current != nullptr ? Current->fragsize : 0;
+    FConnection->Unlock();
+    return Bytes;
 }
 
 void TPulseStream::Disconnect() {

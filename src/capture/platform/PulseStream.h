@@ -24,8 +24,9 @@ namespace vireon {
 
 class TPulseStream : public TWaveInStream {
 public:
-    // Data arrives in pieces of this length, which keeps each buffer's
-    // delivery within this much of its due time.
+    // Data arrives in pieces of this length until Start, which asks for
+    // pieces of one queued buffer's length: the loop thread then wakes once
+    // per buffer, and no buffer waits for more data than it holds.
     static constexpr unsigned FragmentMilliseconds = 10;
 
     TPulseStream(std::shared_ptr<TPulseConnection> Connection, const WAVEFORMATEX& Format,
@@ -51,6 +52,8 @@ public:
     // Between the server's timing updates it is estimated, and may then come
     // out slightly negative.
     bool Latency(std::int64_t& Microseconds);
+    // The length of the pieces the server sends, in bytes; 0 while closed.
+    std::uint32_t FragmentBytes();
 
 private:
     static void OnStateChanged(pa_stream* Stream, void* Self);
@@ -61,6 +64,7 @@ private:
     void ReturnQueued(std::size_t Count);
     void HandleLost();
     MMRESULT Cork(bool Paused);
+    void FitFragmentToBuffers();
     void Disconnect();
 
     std::shared_ptr<TPulseConnection> FConnection;
