@@ -528,24 +528,31 @@ void TForm1::comboWindowChange(QObject*) {
 }
 
 void TForm1::cbAvgClick(QObject*) {
-    if (SpectrumDisplay)
-        SpectrumDisplay->ShowAverage = cbAvgHold->isChecked();
+    if (!SpectrumDisplay)
+        return;
+    SpectrumDisplay->ShowAverage = cbAvgHold->isChecked();
+    SpectrumDisplay->update();
 }
 
 void TForm1::cbPeakClick(QObject*) {
-    if (SpectrumDisplay)
-        SpectrumDisplay->ShowPeaks = cbPeak->isChecked();
+    if (!SpectrumDisplay)
+        return;
+    SpectrumDisplay->ShowPeaks = cbPeak->isChecked();
+    SpectrumDisplay->update();
 }
 
 void TForm1::cbPeakBarsClick(QObject*) {
-    if (SpectrumDisplay)
-        SpectrumDisplay->PeakLines = !cbPeakBars->isChecked();
+    if (!SpectrumDisplay)
+        return;
+    SpectrumDisplay->PeakLines = !cbPeakBars->isChecked();
+    SpectrumDisplay->update();
 }
 
 void TForm1::sbGainChange(QObject*) {
-    if (SpectrumDisplay)
-        SpectrumDisplay->Model().Gain =
-            static_cast<double>((100 - sbGain->value()) / 100.0L + 1.0L);
+    if (!SpectrumDisplay)
+        return;
+    SpectrumDisplay->Model().Gain = static_cast<double>((100 - sbGain->value()) / 100.0L + 1.0L);
+    SpectrumDisplay->update();
 }
 
 void TForm1::tbPeakHoldSpeedChan(QObject*) {

@@ -40,6 +40,7 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     FModel.GetBands(FBands);
+    ComposedTop.fill(-1);
     FModel.OnBlockDone = [this] { PaintNow(); };
     FReadout = new TReadoutBox(this);
     setMouseTracking(true);
@@ -61,8 +62,38 @@ TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
 void TQuorSpectrumDisplay::TimerTick() {
     FModel.TimerTick();
     KeepTimerForWork();
-    if (PictureChanged())
-        update(BarArea());
+    RefreshScreen(false);
+}
+
+// Composes what changed into the back buffer and brings just that to the
+// screen: at once, or with the next round of the event loop.
+void TQuorSpectrumDisplay::RefreshScreen(bool Now) {
+    if (!IsOnScreen(*this) || FFrozen || PictureState() == FPainted)
+        return;
+    Paint();
+    FPainted = PictureState();
+    const QRegion Dirty = DirtyRegion();
+    if (Now)
+        repaint(Dirty);
+    else
+        update(Dirty);
+}
+
+QRegion TQuorSpectrumDisplay::DirtyRegion() const {
+    // Neighbouring bands with the same rows are one rectangle.
+    QRegion Region;
+    std::int32_t First = 0;
+    while (First < BandCount) {
+        const TRows Rows = DirtyRows[First];
+        std::int32_t End = First + 1;
+        while (End < BandCount && DirtyRows[End] == Rows)
+            ++End;
+        if (!Rows.Empty())
+            Region += QRect(Margin + First * BarWidth, 10 + Rows.Top, (End - First) * BarWidth,
+                            Rows.Bottom - Rows.Top);
+        First = End;
+    }
+    return Region;
 }
 
 // Ticks only while they change something: a block that brings sound starts
@@ -72,10 +103,6 @@ void TQuorSpectrumDisplay::KeepTimerForWork() {
         Timer.stop();
     else if (!Timer.isActive())
         Timer.start();
-}
-
-bool TQuorSpectrumDisplay::PictureChanged() const {
-    return IsOnScreen(*this) && !FFrozen && PictureState() != FPainted;
 }
 
 QRect TQuorSpectrumDisplay::BarArea() const {
@@ -127,8 +154,7 @@ void TQuorSpectrumDisplay::PaintNow() {
     KeepTimerForWork();
     // Nothing on screen to bring up to date when hidden, minimised, frozen
     // or showing this very picture already.
-    if (PictureChanged())
-        repaint(BarArea());
+    RefreshScreen(true);
 }
 
 void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
@@ -136,9 +162,12 @@ void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
     if (devicePixelRatioF() != BackCanvas.PixelRatio())
         WMSize();
     // The scale around the bars is drawn into the back buffer with each new
-    // size and nothing else draws there: a paint renews the bar area only.
-    Paint();
-    FPainted = PictureState();
+    // size and nothing else draws there. The bar area is current unless the
+    // picture changed while off screen (or nothing was composed yet).
+    if (PictureState() != FPainted) {
+        Paint();
+        FPainted = PictureState();
+    }
     const QRect Area = Event->rect();
     const qreal Ratio = BackCanvas.PixelRatio();
     QPainter Screen(this);
@@ -197,6 +226,10 @@ void TQuorSpectrumDisplay::CalcLayout() {
         GraphCanvas.SetSize(BarWidth * BandCount, BarHeight, Black);
     LitStripCanvas.SetSize(BarWidth * BandCount, BarHeight, LitFill);
     UnlitStripCanvas.SetSize(BarWidth * BandCount, BarHeight, UnlitFill);
+    // A new graph holds nothing composed.
+    ComposedTop.fill(-1);
+    OverlayRows.fill({});
+    FPainted.reset();
 }
 
 void TQuorSpectrumDisplay::PaintBarBitmaps() {
@@ -283,9 +316,20 @@ void TQuorSpectrumDisplay::PaintScale() {
 }
 
 void TQuorSpectrumDisplay::DrawBars() {
-    for (std::int32_t I = 0; I < BandCount; ++I)
+    // A band's rows need composing where its top moved and where the last
+    // paint drew over it.
+    for (std::int32_t I = 0; I < BandCount; ++I) {
         LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
+        DirtyRows[I] = OverlayRows[I];
+        if (ComposedTop[I] < 0)
+            DirtyRows[I].Add(0, BarHeight);
+        else
+            DirtyRows[I].Add(std::min(ComposedTop[I], LitTop[I]),
+                             std::max(ComposedTop[I], LitTop[I]));
+    }
     ComposeBars();
+    ComposedTop = LitTop;
+    OverlayRows.fill({});
     const std::int32_t StatusRight = DrawStatusBox();
     if (FModel.Gain > 1.0)
         DrawZoomBox(StatusRight + 2);
@@ -302,8 +346,9 @@ std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
 }
 
 // Each bar is its unlit column above LitTop and its lit column from there
-// down. Device row by device row, neighbouring bars in the same state are
-// one copy from the strip of all lit or all unlit columns.
+// down. Device row by device row, neighbouring bars that need the row and are
+// in the same state are one copy from the strip of all lit or all unlit
+// columns.
 void TQuorSpectrumDisplay::ComposeBars() {
     const std::int32_t RowWidth = GraphCanvas.ToDevice(BandCount * BarWidth);
     const std::int32_t Rows = GraphCanvas.ToDevice(BarHeight);
@@ -312,16 +357,24 @@ void TQuorSpectrumDisplay::ComposeBars() {
         GraphCanvas.DeviceHeight() < Rows || LitStripCanvas.DeviceHeight() < Rows ||
         UnlitStripCanvas.DeviceHeight() < Rows)
         return;
-    for (std::int32_t Row = 0; Row < Rows; ++Row) {
+    TRows Span;
+    for (const TRows& Band : DirtyRows)
+        Span.Add(Band.Top, Band.Bottom);
+    for (std::int32_t Row = GraphCanvas.ToDevice(Span.Top);
+         Row < std::min(Rows, GraphCanvas.ToDevice(Span.Bottom)); ++Row) {
         const std::int32_t Y = GraphCanvas.ToLogical(Row);
         QRgb* Target = GraphCanvas.ScanLine(Row);
         const QRgb* Lit = LitStripCanvas.ScanLine(Row);
         const QRgb* Unlit = UnlitStripCanvas.ScanLine(Row);
         std::int32_t First = 0;
         while (First < BandCount) {
+            if (!DirtyRows[First].Contains(Y)) {
+                ++First;
+                continue;
+            }
             const bool IsLit = Y >= LitTop[First];
             std::int32_t End = First + 1;
-            while (End < BandCount && (Y >= LitTop[End]) == IsLit)
+            while (End < BandCount && DirtyRows[End].Contains(Y) && (Y >= LitTop[End]) == IsLit)
                 ++End;
             const QRgb* Source = IsLit ? Lit : Unlit;
             const std::int32_t From = GraphCanvas.ToDevice(First * BarWidth);
@@ -331,18 +384,66 @@ void TQuorSpectrumDisplay::ComposeBars() {
     }
 }
 
+// Notes the rows of the bands under X1..X2-1 by Y1..Y2-1 of the graph as
+// drawn over by this paint.
+void TQuorSpectrumDisplay::MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
+                                       std::int32_t Y2) {
+    if (BarWidth <= 0)
+        return;
+    const std::int32_t Top = std::clamp(std::min(Y1, Y2), 0, BarHeight);
+    const std::int32_t Bottom = std::clamp(std::max(Y1, Y2), 0, BarHeight);
+    const std::int32_t First = std::clamp(std::min(X1, X2) / BarWidth, 0, BandCount - 1);
+    const std::int32_t Last = std::clamp((std::max(X1, X2) - 1) / BarWidth, 0, BandCount - 1);
+    for (std::int32_t I = First; I <= Last; ++I) {
+        OverlayRows[I].Add(Top, Bottom);
+        DirtyRows[I].Add(Top, Bottom);
+    }
+}
+
+void TQuorSpectrumDisplay::OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
+                                            std::int32_t Y2, QRgb Outline, QRgb Fill) {
+    MarkOverlay(X1, Y1, X2, Y2);
+    GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill);
+}
+
+void TQuorSpectrumDisplay::OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
+                                       std::int32_t Y2, QRgb Color) {
+    MarkOverlay(X1, Y1, X2, Y2);
+    GraphCanvas.FillRect(X1, Y1, X2, Y2, Color);
+}
+
+void TQuorSpectrumDisplay::OverlayText(std::int32_t X, std::int32_t Y,
+                                       const TRasterCanvas::TText& Text, QRgb Color,
+                                       QRgb Background) {
+    MarkOverlay(X, Y, X + Text.Width, Y + Text.Height);
+    GraphCanvas.TextOut(X, Y, Text, Color, Background);
+}
+
+void TQuorSpectrumDisplay::OverlayMoveTo(std::int32_t X, std::int32_t Y) {
+    FOverlayPen = QPoint(X, Y);
+    GraphCanvas.MoveTo(X, Y);
+}
+
+void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Color) {
+    // The line's box, a pixel either way, holds every pixel it sets.
+    MarkOverlay(std::min(FOverlayPen.x(), X) - 1, std::min(FOverlayPen.y(), Y) - 1,
+                std::max(FOverlayPen.x(), X) + 2, std::max(FOverlayPen.y(), Y) + 2);
+    FOverlayPen = QPoint(X, Y);
+    GraphCanvas.LineTo(X, Y, Color);
+}
+
 std::int32_t TQuorSpectrumDisplay::DrawStatusBox() {
     RefreshStatusText();
     const std::int32_t Right = StatusText.Width + 15;
-    GraphCanvas.Rectangle(5, 3, Right, 18, BoxColor, Black);
-    GraphCanvas.TextOut(10, 5, StatusText, White, Black);
+    OverlayRectangle(5, 3, Right, 18, BoxColor, Black);
+    OverlayText(10, 5, StatusText, White, Black);
     return Right;
 }
 
 void TQuorSpectrumDisplay::DrawZoomBox(std::int32_t Left) {
     RefreshZoomText();
-    GraphCanvas.Rectangle(Left, 3, Left + ZoomText.Width + 15, 18, BoxColor, Black);
-    GraphCanvas.TextOut(Left + 7, 5, ZoomText, White, Black);
+    OverlayRectangle(Left, 3, Left + ZoomText.Width + 15, 18, BoxColor, Black);
+    OverlayText(Left + 7, 5, ZoomText, White, Black);
 }
 
 void TQuorSpectrumDisplay::DrawMeters() {
@@ -353,11 +454,11 @@ void TQuorSpectrumDisplay::DrawMeters() {
     };
     const std::int32_t Left = FFrozen ? FHeldLeft : FModel.LastLeftSample();
     const std::int32_t Right = FFrozen ? FHeldRight : FModel.LastRightSample();
-    GraphCanvas.FillRect(5, 20, MeterEnd(Left), 23, Lime);
-    GraphCanvas.FillRect(5, 24, MeterEnd(Right), 27, Lime);
+    OverlayFill(5, 20, MeterEnd(Left), 23, Lime);
+    OverlayFill(5, 24, MeterEnd(Right), 27, Lime);
     if (FFrozen ? FHeldClipping : FModel.Clipping()) {
-        GraphCanvas.Rectangle(5, 29, 30, 44, ClipRed, Black);
-        GraphCanvas.TextOut(9, 31, ClipText, ClipRed, Black);
+        OverlayRectangle(5, 29, 30, 44, ClipRed, Black);
+        OverlayText(9, 31, ClipText, ClipRed, Black);
     }
 }
 
@@ -366,25 +467,24 @@ void TQuorSpectrumDisplay::DrawPeaks() {
     // light from there on.
     QRgb Color = PeakGrey;
     std::int32_t Previous = LevelToY(Band(0).Peak);
-    GraphCanvas.MoveTo(0, Previous);
+    OverlayMoveTo(0, Previous);
     for (std::int32_t I = 0; I < BandCount; ++I) {
         const std::int32_t Y = LevelToY(Band(I).Peak);
         if (I > 0 && Y < Previous)
             Color = PeakLight;
         Previous = Y;
         if (PeakLines)
-            GraphCanvas.LineTo(I * BarWidth + BarWidth / 2, Y, Color);
+            OverlayLineTo(I * BarWidth + BarWidth / 2, Y, Color);
         else
             // Each mark is a solid bar three pixels high in the pen's colour.
-            GraphCanvas.Rectangle(I * BarWidth, Y - 3, (I + 1) * BarWidth, Y, Color, Color);
+            OverlayRectangle(I * BarWidth, Y - 3, (I + 1) * BarWidth, Y, Color, Color);
     }
 }
 
 void TQuorSpectrumDisplay::DrawAverage() {
-    GraphCanvas.MoveTo(0, LevelToY(Band(0).Average));
+    OverlayMoveTo(0, LevelToY(Band(0).Average));
     for (std::int32_t I = 1; I < BandCount; ++I)
-        GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, LevelToY(Band(I).Average),
-                           AverageRed);
+        OverlayLineTo((I + 1) * BarWidth - BarWidth / 2, LevelToY(Band(I).Average), AverageRed);
 }
 
 std::int32_t TQuorSpectrumDisplay::BandAt(const QPoint& Point) const {
@@ -443,6 +543,7 @@ void TQuorSpectrumDisplay::leaveEvent(QEvent*) {
 
 void TQuorSpectrumDisplay::SetReference(const std::optional<TReference>& Value) {
     FReference = Value;
+    FPainted.reset();
     update(BarArea());
 }
 
@@ -454,9 +555,9 @@ void TQuorSpectrumDisplay::DrawReference() {
         const double Level = ((*FReference)[Band] + FModel.DecibelRange()) * FModel.Gain;
         return LevelToY(std::clamp(Level, 0.0, Top));
     };
-    GraphCanvas.MoveTo(BarWidth / 2, Y(0));
+    OverlayMoveTo(BarWidth / 2, Y(0));
     for (std::int32_t I = 1; I < BandCount; ++I)
-        GraphCanvas.LineTo((I + 1) * BarWidth - BarWidth / 2, Y(I), ReferenceColor);
+        OverlayLineTo((I + 1) * BarWidth - BarWidth / 2, Y(I), ReferenceColor);
 }
 
 std::int32_t TQuorSpectrumDisplay::LevelToY(double Value) const {

@@ -5,9 +5,11 @@
 #include "display/ReadoutBox.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -107,10 +109,37 @@ private:
         bool operator==(const TPictureState&) const = default;
     };
 
+    // Rows Top .. Bottom - 1 of a band; empty when Bottom <= Top.
+    struct TRows {
+        std::int32_t Top = 0;
+        std::int32_t Bottom = 0;
+        bool Empty() const { return Bottom <= Top; }
+        bool Contains(std::int32_t Y) const { return Y >= Top && Y < Bottom; }
+        void Add(std::int32_t From, std::int32_t To) {
+            if (To <= From)
+                return;
+            Top = Empty() ? From : std::min(Top, From);
+            Bottom = Empty() ? To : std::max(Bottom, To);
+        }
+        bool operator==(const TRows&) const = default;
+    };
+
     void PaintNow();
+    void RefreshScreen(bool Now);
+    QRegion DirtyRegion() const;
     TPictureState PictureState() const;
-    bool PictureChanged() const;
     QRect BarArea() const;
+    // Drawing over the bars, noting the rows it covers so that the next
+    // paint composes them afresh.
+    void MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
+    void OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
+                     QRgb Color);
+    void OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
+                          QRgb Outline, QRgb Fill);
+    void OverlayText(std::int32_t X, std::int32_t Y, const TRasterCanvas::TText& Text, QRgb Color,
+                     QRgb Background);
+    void OverlayMoveTo(std::int32_t X, std::int32_t Y);
+    void OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Color);
     void KeepTimerForWork();
     const TQuorValue& Band(std::int32_t Index) const;
     std::int32_t LevelToY(double Value) const;
@@ -131,8 +160,15 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
-    // What the screen shows of the bar area since the last paint.
-    TPictureState FPainted;
+    // What the bar area of the back buffer shows; none before the first
+    // paint at a size.
+    std::optional<TPictureState> FPainted;
+    // The bar tops the graph's pixels show (-1: nothing composed yet), the
+    // rows the last paint drew over, and the rows it changed.
+    std::array<std::int32_t, BandCount> ComposedTop{};
+    std::array<TRows, BandCount> OverlayRows{};
+    std::array<TRows, BandCount> DirtyRows{};
+    QPoint FOverlayPen;
 
     // Labels and ticks, drawn once per size change and copied by DrawScale.
     QImage ScaleBitmap;

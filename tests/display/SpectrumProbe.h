@@ -16,6 +16,7 @@ public:
     using TQuorSpectrumDisplay::LitBar;
     using TQuorSpectrumDisplay::Margin;
     using TQuorSpectrumDisplay::Paint;
+    using TQuorSpectrumDisplay::Timer;
     using TQuorSpectrumDisplay::TimerTick;
     using TQuorSpectrumDisplay::UnlitBar;
 

@@ -1,0 +1,181 @@
+#include "DisplayTestSupport.h"
+#include "ScopeProbe.h"
+#include "SpectrumProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPaintEvent>
+#include <QTest>
+
+#include <random>
+#include <vector>
+
+namespace vireon::test {
+namespace {
+
+constexpr int Bands = TQuorSpectrumDisplay::BandCount;
+
+// The rectangles of the paint events a widget receives.
+class TPaintLog : public QObject {
+public:
+    explicit TPaintLog(QWidget& Widget) { Widget.installEventFilter(this); }
+    std::vector<QRect> Rects;
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint)
+            Rects.push_back(static_cast<QPaintEvent*>(Event)->rect());
+        return false;
+    }
+};
+
+void ShowOnScreen(QWidget& Widget, int Width, int Height) {
+    Widget.resize(Width, Height);
+    Widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Widget));
+    QCoreApplication::processEvents();
+}
+
+// A paint that composes only what changed must leave the same pixels as
+// one that composes everything: a run of random pictures, each compared
+// with a fresh display painted once with the same bands and options.
+TEST(PaintEconomy, PaintingWhatChangedGivesThePixelsOfAFreshPaint) {
+    TSpectrumProbe Display;
+    ShowOffScreen(Display, 803, 292);
+    StartCapture(Display, 44100, 2048);
+    std::mt19937 Random(7);
+    std::uniform_real_distribution<float> Level(-5.0f, 50.0f);
+    for (int Round = 0; Round < 40; ++Round) {
+        SCOPED_TRACE(Round);
+        // Some rounds move only a few bands, as a steady tone does.
+        const int Moved = Round % 3 == 0 ? Bands : 3;
+        for (int I = 0; I < Moved; ++I) {
+            TQuorValue& Band = Display.Band(Round % 3 == 0 ? I : (Round * 7 + I) % Bands);
+            Band.Level = Level(Random);
+            Band.Peak = Level(Random);
+            Band.Average = Level(Random);
+        }
+        Display.ShowPeaks = Round % 4 != 1;
+        Display.PeakLines = Round % 5 != 2;
+        Display.ShowAverage = Round % 6 != 3;
+        if (Round % 7 == 4) {
+            TQuorSpectrumDisplay::TReference Reference;
+            for (int I = 0; I < Bands; ++I)
+                Reference[I] = -40.0 + (I * Round) % 37;
+            Display.SetReference(Reference);
+        } else if (Round % 7 == 6) {
+            Display.SetReference(std::nullopt);
+        }
+        Display.Paint();
+
+        TSpectrumProbe Fresh;
+        ShowOffScreen(Fresh, 803, 292);
+        StartCapture(Fresh, 44100, 2048);
+        for (int I = 0; I < Bands; ++I)
+            Fresh.Band(I) = Display.Band(I);
+        Fresh.ShowPeaks = Display.ShowPeaks;
+        Fresh.PeakLines = Display.PeakLines;
+        Fresh.ShowAverage = Display.ShowAverage;
+        Fresh.SetReference(Display.Reference());
+        Fresh.Paint();
+        ASSERT_EQ(Display.BackBuffer, Fresh.BackBuffer);
+    }
+}
+
+TEST(PaintEconomy, OnlyAChangedPictureIsPaintedAndOnlyWhileOnScreen) {
+    TSpectrumProbe Display;
+    ShowOnScreen(Display, 803, 292);
+    StartCapture(Display, 44100, 2048);
+    TPaintLog Log(Display);
+    const QRect BarArea(Display.Margin, 10, Bands * Display.BarWidth, Display.BarHeight);
+    const auto Silence = StereoConstant(0, 0, 4096);
+    const auto Tone = StereoSine(1000.0, 16000.0, 44100, 4096);
+
+    // Silence: every bar, peak and average stays at 0, nothing is painted
+    // once the status box shows the format.
+    Feed(Display, Silence);
+    QCoreApplication::processEvents();
+    Log.Rects.clear();
+    Feed(Display, Silence);
+    Display.TimerTick();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Log.Rects.empty());
+
+    // Sound: painted at once, within the bar area only.
+    Feed(Display, Tone);
+    ASSERT_FALSE(Log.Rects.empty());
+    for (const QRect& Rect : Log.Rects)
+        EXPECT_TRUE(BarArea.contains(Rect))
+            << Rect.x() << "," << Rect.y() << " " << Rect.width() << "x" << Rect.height();
+
+    // Frozen: the model goes on, the picture holds.
+    Display.SetFrozen(true);
+    QCoreApplication::processEvents();
+    Log.Rects.clear();
+    Feed(Display, Silence);
+    Display.TimerTick();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Log.Rects.empty());
+    Display.SetFrozen(false);
+    QCoreApplication::processEvents();
+
+    // Minimised: nothing painted while the model takes the tone; shown
+    // again, the first paint shows it.
+    Display.showMinimized();
+    QCoreApplication::processEvents();
+    Log.Rects.clear();
+    Feed(Display, Tone);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Log.Rects.empty());
+    EXPECT_GT(Display.Band(34).Level, 0.0f);
+    Display.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Display));
+    // The paint that a window system's expose brings, which the off-screen
+    // platform does not send.
+    Display.repaint();
+    EXPECT_FALSE(Log.Rects.empty());
+    const int Y = 10 + Display.BarHeight - 2;
+    EXPECT_EQ(Display.BackBuffer.pixel(Display.Margin + 34 * Display.BarWidth + 5, Y),
+              Display.LitBar.pixel(5, Display.BarHeight - 2));
+}
+
+TEST(PaintEconomy, TheTickTimerRunsOnlyWhileTheModelHasSomethingToDecay) {
+    TSpectrumProbe Display;
+    ShowOffScreen(Display, 803, 292);
+    StartCapture(Display, 44100, 2048);
+    EXPECT_FALSE(Display.Timer.isActive());
+    Feed(Display, StereoSine(1000.0, 16000.0, 44100, 4096));
+    EXPECT_TRUE(Display.Timer.isActive());
+    int Ticks = 0;
+    while (Display.Timer.isActive() && Ticks < 2000) {
+        Display.TimerTick();
+        ++Ticks;
+    }
+    EXPECT_FALSE(Display.Timer.isActive());
+    EXPECT_TRUE(Display.Model().AtRest());
+    for (int I = 0; I < Bands; ++I)
+        EXPECT_EQ(Display.Band(I).Level, 0.0f) << I;
+    // Silence leaves it stopped; sound starts it again.
+    Feed(Display, StereoConstant(0, 0, 4096));
+    EXPECT_FALSE(Display.Timer.isActive());
+    Feed(Display, StereoSine(1000.0, 16000.0, 44100, 4096));
+    EXPECT_TRUE(Display.Timer.isActive());
+}
+
+TEST(PaintEconomy, TheStripRepaintsOnlyTheColumnItDrewAndItsMarker) {
+    TScopeProbe Scope;
+    ShowOnScreen(Scope, 300, 76);
+    TPaintLog Log(Scope);
+    TQuorValues Values = std::make_shared<std::vector<TQuorValue>>(Bands, TQuorValue{});
+    for (int Column = 0; Column < 40; ++Column) {
+        Log.Rects.clear();
+        Scope.AddColumn(Values);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(Log.Rects.size(), 1u) << Column;
+        EXPECT_EQ(Log.Rects[0], QRect(Column, 0, 2, 76)) << Column;
+    }
+}
+
+} // namespace
+} // namespace vireon::test
