@@ -134,11 +134,7 @@ void TQuorScope::paintEvent(QPaintEvent* Event) {
     // A column drawn under the labels wrote over them.
     if (Area.intersects(LabelArea()))
         DrawLabels();
-    const qreal Ratio = Canvas.PixelRatio();
-    QPainter Screen(this);
-    Screen.drawImage(
-        QRectF(Area), BackBuffer,
-        QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio, Area.height() * Ratio));
+    CopyToScreen(*this, BackBuffer, Area);
 }
 
 QRect TQuorScope::LabelArea() const {

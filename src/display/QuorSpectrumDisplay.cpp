@@ -80,20 +80,29 @@ void TQuorSpectrumDisplay::RefreshScreen(bool Now) {
 }
 
 QRegion TQuorSpectrumDisplay::DirtyRegion() const {
-    // Neighbouring bands with the same rows are one rectangle.
+    // Neighbouring bands with the same rows are one rectangle. Each
+    // rectangle is one transfer to the window system: past a few, their
+    // bounding box costs less.
+    constexpr int MostRectangles = 4;
     QRegion Region;
+    QRect Bounds;
+    int Count = 0;
     std::int32_t First = 0;
     while (First < BandCount) {
         const TRows Rows = DirtyRows[First];
         std::int32_t End = First + 1;
         while (End < BandCount && DirtyRows[End] == Rows)
             ++End;
-        if (!Rows.Empty())
-            Region += QRect(Margin + First * BarWidth, 10 + Rows.Top, (End - First) * BarWidth,
-                            Rows.Bottom - Rows.Top);
+        if (!Rows.Empty()) {
+            const QRect Rect(Margin + First * BarWidth, 10 + Rows.Top, (End - First) * BarWidth,
+                             Rows.Bottom - Rows.Top);
+            Bounds |= Rect;
+            if (++Count <= MostRectangles)
+                Region += Rect;
+        }
         First = End;
     }
-    return Region;
+    return Count <= MostRectangles ? Region : QRegion(Bounds);
 }
 
 // Ticks only while they change something: a block that brings sound starts
@@ -169,11 +178,7 @@ void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
         FPainted = PictureState();
     }
     const QRect Area = Event->rect();
-    const qreal Ratio = BackCanvas.PixelRatio();
-    QPainter Screen(this);
-    Screen.drawImage(
-        QRectF(Area), BackBuffer,
-        QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio, Area.height() * Ratio));
+    CopyToScreen(*this, BackBuffer, Area);
 }
 
 void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
@@ -425,9 +430,9 @@ void TQuorSpectrumDisplay::OverlayMoveTo(std::int32_t X, std::int32_t Y) {
 }
 
 void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Color) {
-    // The line's box, a pixel either way, holds every pixel it sets.
-    MarkOverlay(std::min(FOverlayPen.x(), X) - 1, std::min(FOverlayPen.y(), Y) - 1,
-                std::max(FOverlayPen.x(), X) + 2, std::max(FOverlayPen.y(), Y) + 2);
+    // Every pixel the line sets lies in the box of its two ends.
+    MarkOverlay(std::min(FOverlayPen.x(), X), std::min(FOverlayPen.y(), Y),
+                std::max(FOverlayPen.x(), X) + 1, std::max(FOverlayPen.y(), Y) + 1);
     FOverlayPen = QPoint(X, Y);
     GraphCanvas.LineTo(X, Y, Color);
 }
