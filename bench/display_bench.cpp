@@ -7,6 +7,7 @@
 
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
+#include "dsp/dspSimd.h"
 #include "dsp/dspWindow.h"
 
 #include <benchmark/benchmark.h>
@@ -96,7 +97,7 @@ BENCHMARK(BM_ProcessBuffer);
 // compiles its own (O3, no errno from the square roots: see CMakeLists.txt,
 // and an AVX2 build for processors that have it), so the ratio compares the
 // pipelines and not this file's options.
-#define REFERENCE_PASS __attribute__((optimize("O3"), target_clones("avx2", "default")))
+#define REFERENCE_PASS __attribute__((optimize("O3"))) WIDE_VECTOR_CLONES
 
 REFERENCE_PASS void FoldToMono(const std::int16_t* Stereo, int Pairs, float* Mono) {
     for (int P = 0; P < Pairs; ++P)

@@ -3,6 +3,7 @@
 // the same data in the same run, and prints the ratio ours/FFTW per size.
 
 #include "dsp/dspFFT.h"
+#include "dsp/dspSimd.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -61,8 +62,8 @@ FftwfArray AllocateComplex(std::int32_t N) {
 // no errno from the square roots: see CMakeLists.txt, and an AVX2 build for
 // processors that have it), so that both sides run an equally vectorised
 // magnitude pass.
-__attribute__((optimize("O3"), target_clones("avx2", "default"))) void
-Magnitudes(const fftwf_complex* Out, float* Dest, std::int32_t N) {
+__attribute__((optimize("O3"))) WIDE_VECTOR_CLONES void Magnitudes(const fftwf_complex* Out,
+                                                                   float* Dest, std::int32_t N) {
     const float HalfScale = static_cast<float>(1.0 / (N / 2));
     for (std::int32_t K = 0; K < N / 2; ++K) {
         const double Re = Out[K][0];

@@ -1,6 +1,7 @@
 #include "analysis/QuorSpectrumModel.h"
 
 #include "analysis/LevelMath.h"
+#include "dsp/dspSimd.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,7 +9,9 @@
 #include <limits>
 #include <numbers>
 
+#if VIREON_SSE2
 #include <emmintrin.h>
+#endif
 
 namespace vireon {
 
@@ -56,17 +59,21 @@ bool PairClips(const unsigned char* Pair) {
 }
 
 // Writes the mono samples of Count stereo pairs to Mono and tells whether any
-// pair passed its clip threshold. Four pairs at a time: the pairs' sums in 32
-// bits, halved toward zero by adding 1 to the negative ones before the shift.
-// The samples are little-endian, as the processor reads them.
+// pair passed its clip threshold. With SSE2, four pairs at a time: the pairs'
+// sums in 32 bits, halved toward zero by adding 1 to the negative ones before
+// the shift, as FoldPair does; the samples are little-endian, as the
+// processor reads them. The last few pairs, and every pair without SSE2, go
+// one by one.
 bool FoldToMono(const unsigned char* Pairs, std::uint32_t Count, float* Mono) {
+    std::uint32_t P = 0;
+    bool Clipped = false;
+#if VIREON_SSE2
     static_assert(std::endian::native == std::endian::little);
     const __m128i Ones = _mm_set1_epi16(1);
     const __m128i Thresholds = _mm_setr_epi16(
         LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold,
         LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold);
     __m128i Over = _mm_setzero_si128();
-    std::uint32_t P = 0;
     for (; P + 4 <= Count; P += 4) {
         const __m128i Samples = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pairs + 4 * P));
         const __m128i Sums = _mm_madd_epi16(Samples, Ones);
@@ -74,7 +81,8 @@ bool FoldToMono(const unsigned char* Pairs, std::uint32_t Count, float* Mono) {
         _mm_storeu_ps(Mono + P, _mm_cvtepi32_ps(Halves));
         Over = _mm_or_si128(Over, _mm_cmpgt_epi16(Samples, Thresholds));
     }
-    bool Clipped = _mm_movemask_epi8(Over) != 0;
+    Clipped = _mm_movemask_epi8(Over) != 0;
+#endif
     for (; P < Count; ++P) {
         Mono[P] = FoldPair(Pairs + 4 * P);
         Clipped |= PairClips(Pairs + 4 * P);

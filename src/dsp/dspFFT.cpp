@@ -1,12 +1,16 @@
 #include "dsp/dspFFT.h"
 
+#include "dsp/dspSimd.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <numbers>
 #include <utility>
 
+#if VIREON_SSE2
 #include <xmmintrin.h>
+#endif
 
 namespace vireon {
 
@@ -15,12 +19,6 @@ namespace {
 constexpr std::uint8_t MinPower = 2;
 constexpr std::uint8_t MaxPower = 15;
 constexpr std::uint8_t InitialPower = 9;
-
-// The loops over whole arrays get a second build for processors with AVX2,
-// chosen once at load time. Each lane does the same single-precision
-// operations in either build (no contraction to FMA: -ffp-contract=off), so
-// the results do not depend on the build that runs.
-#define WIDE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 
 // (a, b) := (a + w·b, a − w·b), with w·b rounded to single before the sums.
 inline void Butterfly(float& ARe, float& AIm, float& BRe, float& BIm, float WRe, float WIm) {
@@ -42,28 +40,99 @@ inline void UnitButterfly(float& ARe, float& AIm, float& BRe, float& BIm) {
     AIm = AIm + TIm;
 }
 
+// Four floats side by side: one SSE register, or else an array whose lanes
+// plain loops treat one by one. Both do exactly the operations named.
+#if VIREON_SSE2
+using TQuad = __m128;
+
+inline TQuad LoadQuad(const float* From) {
+    return _mm_loadu_ps(From);
+}
+inline void StoreQuad(float* To, TQuad Value) {
+    _mm_storeu_ps(To, Value);
+}
+inline TQuad SplatQuad(float Value) {
+    return _mm_set1_ps(Value);
+}
+inline TQuad ZeroQuad() {
+    return _mm_setzero_ps();
+}
+inline TQuad Add(TQuad A, TQuad B) {
+    return _mm_add_ps(A, B);
+}
+inline TQuad Sub(TQuad A, TQuad B) {
+    return _mm_sub_ps(A, B);
+}
+inline TQuad Mul(TQuad A, TQuad B) {
+    return _mm_mul_ps(A, B);
+}
+// Rows become columns: afterwards lane j of row i is what lane i of row j was.
+inline void Transpose(TQuad& Row0, TQuad& Row1, TQuad& Row2, TQuad& Row3) {
+    _MM_TRANSPOSE4_PS(Row0, Row1, Row2, Row3);
+}
+#else
+struct TQuad {
+    float Lane[4];
+};
+
+inline TQuad LoadQuad(const float* From) {
+    return TQuad{{From[0], From[1], From[2], From[3]}};
+}
+inline void StoreQuad(float* To, TQuad Value) {
+    std::copy_n(Value.Lane, 4, To);
+}
+inline TQuad SplatQuad(float Value) {
+    return TQuad{{Value, Value, Value, Value}};
+}
+inline TQuad ZeroQuad() {
+    return TQuad{};
+}
+
+inline TQuad Add(TQuad A, TQuad B) {
+    for (int L = 0; L < 4; ++L)
+        A.Lane[L] += B.Lane[L];
+    return A;
+}
+inline TQuad Sub(TQuad A, TQuad B) {
+    for (int L = 0; L < 4; ++L)
+        A.Lane[L] -= B.Lane[L];
+    return A;
+}
+inline TQuad Mul(TQuad A, TQuad B) {
+    for (int L = 0; L < 4; ++L)
+        A.Lane[L] *= B.Lane[L];
+    return A;
+}
+inline void Transpose(TQuad& Row0, TQuad& Row1, TQuad& Row2, TQuad& Row3) {
+    TQuad* Rows[] = {&Row0, &Row1, &Row2, &Row3};
+    for (int I = 0; I < 4; ++I)
+        for (int J = I + 1; J < 4; ++J)
+            std::swap(Rows[I]->Lane[J], Rows[J]->Lane[I]);
+}
+#endif
+
 // Four butterflies side by side, one per lane, with the same operations as
 // the scalar ones above.
 struct TLanes {
-    __m128 Re;
-    __m128 Im;
+    TQuad Re;
+    TQuad Im;
 };
 
 inline void UnitButterfly(TLanes& A, TLanes& B) {
     const TLanes T = B;
-    B.Re = _mm_sub_ps(A.Re, T.Re);
-    B.Im = _mm_sub_ps(A.Im, T.Im);
-    A.Re = _mm_add_ps(A.Re, T.Re);
-    A.Im = _mm_add_ps(A.Im, T.Im);
+    B.Re = Sub(A.Re, T.Re);
+    B.Im = Sub(A.Im, T.Im);
+    A.Re = Add(A.Re, T.Re);
+    A.Im = Add(A.Im, T.Im);
 }
 
-inline void Butterfly(TLanes& A, TLanes& B, __m128 WRe, __m128 WIm) {
-    const __m128 TRe = _mm_sub_ps(_mm_mul_ps(WRe, B.Re), _mm_mul_ps(WIm, B.Im));
-    const __m128 TIm = _mm_add_ps(_mm_mul_ps(WRe, B.Im), _mm_mul_ps(WIm, B.Re));
-    B.Re = _mm_sub_ps(A.Re, TRe);
-    B.Im = _mm_sub_ps(A.Im, TIm);
-    A.Re = _mm_add_ps(A.Re, TRe);
-    A.Im = _mm_add_ps(A.Im, TIm);
+inline void Butterfly(TLanes& A, TLanes& B, TQuad WRe, TQuad WIm) {
+    const TQuad TRe = Sub(Mul(WRe, B.Re), Mul(WIm, B.Im));
+    const TQuad TIm = Add(Mul(WRe, B.Im), Mul(WIm, B.Re));
+    B.Re = Sub(A.Re, TRe);
+    B.Im = Sub(A.Im, TIm);
+    A.Re = Add(A.Re, TRe);
+    A.Im = Add(A.Im, TIm);
 }
 
 // True when every value is +0.0 (all bits clear); -0.0 does not count, so a
@@ -83,8 +152,8 @@ struct TFirstStages {
     float* OutIm;
     const std::int32_t* BitReverse;
     std::int32_t Quarter;
-    __m128 WRe;
-    __m128 WIm;
+    TQuad WRe;
+    TQuad WIm;
 };
 
 // The bit-reversed copy and stages 0 and 1 for r = R..R+3, one r per lane:
@@ -94,8 +163,7 @@ struct TFirstStages {
 // With RealInput the imaginary inputs are taken as +0 without reading them.
 template <bool RealInput> void FirstTwoStagesOfFour(const TFirstStages& S, std::int32_t R) {
     const auto Load = [&S](std::int32_t Index) {
-        return TLanes{_mm_loadu_ps(S.InRe + Index),
-                      RealInput ? _mm_setzero_ps() : _mm_loadu_ps(S.InIm + Index)};
+        return TLanes{LoadQuad(S.InRe + Index), RealInput ? ZeroQuad() : LoadQuad(S.InIm + Index)};
     };
     TLanes A = Load(R);
     TLanes B = Load(R + 2 * S.Quarter);
@@ -105,13 +173,13 @@ template <bool RealInput> void FirstTwoStagesOfFour(const TFirstStages& S, std::
     UnitButterfly(C, D);
     UnitButterfly(A, C);
     Butterfly(B, D, S.WRe, S.WIm);
-    _MM_TRANSPOSE4_PS(A.Re, B.Re, C.Re, D.Re);
-    _MM_TRANSPOSE4_PS(A.Im, B.Im, C.Im, D.Im);
+    Transpose(A.Re, B.Re, C.Re, D.Re);
+    Transpose(A.Im, B.Im, C.Im, D.Im);
     const TLanes Runs[] = {A, B, C, D};
     for (std::int32_t Lane = 0; Lane < 4; ++Lane) {
         const std::int32_t Out = S.BitReverse[R + Lane];
-        _mm_storeu_ps(S.OutRe + Out, Runs[Lane].Re);
-        _mm_storeu_ps(S.OutIm + Out, Runs[Lane].Im);
+        StoreQuad(S.OutRe + Out, Runs[Lane].Re);
+        StoreQuad(S.OutIm + Out, Runs[Lane].Im);
     }
 }
 
@@ -133,12 +201,12 @@ template <bool RealInput> void FirstTwoStagesInLanes(const TFirstStages& S) {
 }
 
 inline TLanes LoadLanes(const float* Re, const float* Im) {
-    return TLanes{_mm_loadu_ps(Re), _mm_loadu_ps(Im)};
+    return TLanes{LoadQuad(Re), LoadQuad(Im)};
 }
 
 inline void StoreLanes(const TLanes& Values, float* Re, float* Im) {
-    _mm_storeu_ps(Re, Values.Re);
-    _mm_storeu_ps(Im, Values.Im);
+    StoreQuad(Re, Values.Re);
+    StoreQuad(Im, Values.Im);
 }
 
 // Stage 2 alone: each group of 8 is one vector against another, so the four
@@ -337,14 +405,9 @@ void TdspCustomFFT::FirstTwoStages(const float* TwiddleIm) {
             FirstTwoStagesAt(R, TwiddleIm);
         return;
     }
-    const TFirstStages Stages{FRealIn.data(),
-                              FImagIn.data(),
-                              FRealOut.data(),
-                              FImagOut.data(),
-                              FBitReverseTable.data(),
-                              Quarter,
-                              _mm_set1_ps(FTwiddleRe[2]),
-                              _mm_set1_ps(TwiddleIm[2])};
+    const TFirstStages Stages{FRealIn.data(),           FImagIn.data(),          FRealOut.data(),
+                              FImagOut.data(),          FBitReverseTable.data(), Quarter,
+                              SplatQuad(FTwiddleRe[2]), SplatQuad(TwiddleIm[2])};
     // Blocks of real samples, as the display feeds in, skip the reads and
     // the sums of the imaginary parts that are all zero.
     if (AllBitsZero(FImagIn.data(), FBufferSize))
