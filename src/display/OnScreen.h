@@ -24,9 +24,9 @@ inline bool IsOnScreen(const QWidget& Widget) {
 inline void CopyToScreen(QWidget& Widget, const QImage& BackBuffer, const QRect& Area) {
     const qreal Ratio = BackBuffer.devicePixelRatio();
     QPainter Screen(&Widget);
-    Screen.drawImage(Area.topLeft(), BackBuffer,
-                     QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio,
-                            Area.height() * Ratio));
+    Screen.drawImage(
+        Area.topLeft(), BackBuffer,
+        QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio, Area.height() * Ratio));
 }
 
 } // namespace vireon

@@ -18,8 +18,8 @@ constexpr std::size_t QueuedBuffers = 5;
 } // namespace
 
 FormFixture::FormFixture()
-    : FormFixture(
-          {{"Scripted Mic", WAVE_FORMAT_4S16, {}}, {"Scripted Line", WAVE_FORMAT_4S16, {}}}) {}
+    : FormFixture({{"Scripted Mic", WAVE_FORMAT_4S16, {}, {}},
+                   {"Scripted Line", WAVE_FORMAT_4S16, {}, {}}}) {}
 
 FormFixture::FormFixture(std::vector<TScriptedDevice> Devices)
     : Driver(std::make_shared<TScriptedWaveInDriver>(std::move(Devices))) {
@@ -58,8 +58,9 @@ TForm1& FormFixture::CreateForm() {
 
 void FormFixture::ClickStart() {
     Form->btnStart->click();
-    if (Form->Running)
+    if (Form->Running) {
         EXPECT_TRUE(PumpUntil([this] { return RecordingRuns(); }));
+    }
 }
 
 bool FormFixture::RecordingRuns() const {

@@ -315,8 +315,9 @@ TEST_F(SoundServerForm, AFrozenServerCostsOneBoundedPauseWhileTheWindowPaints) {
     };
     for (const auto& Action : Actions) {
         SCOPED_TRACE(Action.What);
-        if (Action.RecordFirst)
+        if (Action.RecordFirst) {
             ASSERT_GE(StartAndHearTone(), 0);
+        }
         ErrorBoxTexts.clear();
         ASSERT_EQ(kill(Server, SIGSTOP), 0);
         Ticks = 0;

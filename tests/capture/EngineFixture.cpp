@@ -11,11 +11,13 @@ void TEngineTest::SetUp() {
     FEvents.clear();
     FAppErrors.clear();
     Driver = std::make_shared<TScriptedWaveInDriver>(std::vector<TScriptedDevice>{
-        {"Scripted Line", WAVE_FORMAT_4S16,
+        {"Scripted Line",
+         WAVE_FORMAT_4S16,
          [](const WAVEFORMATEX& F) {
              return F.nSamplesPerSec == 44100 && F.nChannels == 2 && F.wBitsPerSample == 16;
-         }},
-        {"Scripted Any", 0xFFFF, {}}});
+         },
+         {}},
+        {"Scripted Any", 0xFFFF, {}, {}}});
     SetWaveInDrivers({Driver});
     SetApplicationExceptionHandler([this](const std::exception& Error) {
         std::lock_guard Guard(FMutex);

@@ -18,7 +18,7 @@ class WaveInLayer : public ::testing::Test {
 protected:
     void SetUp() override {
         First = std::make_shared<TScriptedWaveInDriver>(
-            std::vector<TScriptedDevice>{{"First A", 0, {}}, {"First B", 0, {}}}, false);
+            std::vector<TScriptedDevice>{{"First A", 0, {}, {}}, {"First B", 0, {}, {}}}, false);
         Second = std::make_shared<TScriptedWaveInDriver>(
             std::vector<TScriptedDevice>{{"Second A", WAVE_FORMAT_4S16, {}, "second-a"}});
         SetWaveInDrivers({First, Second});
@@ -85,7 +85,7 @@ TEST_F(WaveInLayer, WithoutADefaultDeviceTheFirstDriverSaysWhy) {
     // As with no sound server: no driver serves the default device, and the
     // one after it (the test signal, in the program) must not stand in.
     auto NoDefault = std::make_shared<TScriptedWaveInDriver>(
-        std::vector<TScriptedDevice>{{"Second A", WAVE_FORMAT_4S16, {}}}, false);
+        std::vector<TScriptedDevice>{{"Second A", WAVE_FORMAT_4S16, {}, {}}}, false);
     SetWaveInDrivers({First, NoDefault});
     First->Fail(test::TScriptedCall::GetDevCaps, VIREONERR_NOSERVER);
     First->Fail(test::TScriptedCall::QueryFormat, VIREONERR_NOSERVER);

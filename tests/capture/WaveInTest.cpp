@@ -380,8 +380,9 @@ TEST_F(WindowMode, FailingPlatformCallsWithAndWithoutOnError) {
             } else {
                 EXPECT_EQ(Shown, std::vector<std::string>{Text});
             }
-            if (Case.Call != TScriptedCall::AddBuffer) // the start that follows succeeds
+            if (Case.Call != TScriptedCall::AddBuffer) { // the start that follows succeeds
                 EXPECT_EQ(Rec->LastError(), Case.Code);
+            }
             switch (Case.Call) {
             case TScriptedCall::QueryFormat:
             case TScriptedCall::Open:
@@ -392,8 +393,9 @@ TEST_F(WindowMode, FailingPlatformCallsWithAndWithoutOnError) {
                 EXPECT_EQ(Rec->ActiveBufferCount(), 0u) << "the header in hand is freed";
                 break;
             default:
-                if (WithHandler)
+                if (WithHandler) {
                     EXPECT_TRUE(Rec->Paused()) << "a failed start leaves it paused";
+                }
                 break;
             }
             Driver->Fail(Case.Call, MMSYSERR_NOERROR);

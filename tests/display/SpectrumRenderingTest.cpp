@@ -64,8 +64,9 @@ TEST_F(SpectrumRendering, BarAreaFollowsTheClientWidth) {
         const QImage& Back = Display.BackBuffer;
         const int Right = 30 + Bands * Case.BarWidth; // first column past the bars
         EXPECT_EQ(Back.pixel(29, 20), Display.BackColor);
-        if (Right < Case.Width)
+        if (Right < Case.Width) {
             EXPECT_EQ(Back.pixel(Right, 20), Display.BackColor);
+        }
         if (Case.BarWidth == 0)
             continue;
         EXPECT_EQ(Back.pixel(30, 20), UnlitFill);
