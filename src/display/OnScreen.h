@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QWidget>
 #include <QWindow>
 
@@ -18,15 +19,18 @@ inline bool IsOnScreen(const QWidget& Widget) {
     return Window != nullptr && Window->isExposed() && Window->visibility() != QWindow::Minimized;
 }
 
-// Copies Area (logical pixels) of the widget's back buffer, a picture at
-// the widget's pixel ratio, to the widget. A point and a source rectangle
-// make a plain copy, where a target rectangle would take Qt's scaling path.
-inline void CopyToScreen(QWidget& Widget, const QImage& BackBuffer, const QRect& Area) {
+// Copies Region (logical pixels) of the widget's back buffer, a picture at
+// the widget's pixel ratio, to the widget. Rectangle by rectangle and
+// without a clip, Qt makes each a plain copy; drawn through a clip of
+// several rectangles it blends span by span on worker threads.
+inline void CopyToScreen(QWidget& Widget, const QImage& BackBuffer, const QRegion& Region) {
     const qreal Ratio = BackBuffer.devicePixelRatio();
     QPainter Screen(&Widget);
-    Screen.drawImage(
-        Area.topLeft(), BackBuffer,
-        QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio, Area.height() * Ratio));
+    Screen.setClipping(false);
+    for (const QRect& Area : Region)
+        Screen.drawImage(Area.topLeft(), BackBuffer,
+                         QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio,
+                                Area.height() * Ratio));
 }
 
 } // namespace vireon

@@ -134,7 +134,7 @@ void TQuorScope::paintEvent(QPaintEvent* Event) {
     // A column drawn under the labels wrote over them.
     if (Area.intersects(LabelArea()))
         DrawLabels();
-    CopyToScreen(*this, BackBuffer, Area);
+    CopyToScreen(*this, BackBuffer, Event->region());
 }
 
 QRect TQuorScope::LabelArea() const {

@@ -177,8 +177,7 @@ void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
         Paint();
         FPainted = PictureState();
     }
-    const QRect Area = Event->rect();
-    CopyToScreen(*this, BackBuffer, Area);
+    CopyToScreen(*this, BackBuffer, Event->region());
 }
 
 void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {

@@ -307,16 +307,21 @@ void TPulseStream::FitFragmentToBuffers() {
         std::lock_guard<std::mutex> Guard(FQueueLock);
         Length = FQueue.FrontLength();
     }
+    // Longer pieces would hold back the position and what a Stop hands
+    // back of a long buffer.
+    const std::uint64_t Longest =
+        std::uint64_t{FFormat.nAvgBytesPerSec} * TPulseStream::LongestFragmentMilliseconds / 1000;
     const std::uint32_t Frame = std::max<std::uint32_t>(FFormat.nBlockAlign, 1);
-    const std::uint32_t Bytes = Length / Frame * Frame;
+    const auto Wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(Length, Longest));
+    const std::uint32_t Bytes = Wanted / Frame * Frame;
     const pa_buffer_attr* Current =
         FStream != nullptr ? pa_stream_get_buffer_attr(FStream) : nullptr;
     if (Bytes == 0 || Current == nullptr || Current->fragsize == Bytes)
         return;
-    pa_buffer_attr Wanted = *Current;
-    Wanted.fragsize = Bytes;
+    pa_buffer_attr Attributes = *Current;
+    Attributes.fragsize = Bytes;
     TCompletion Changed{FConnection.get()};
-    Await(*FConnection, pa_stream_set_buffer_attr(FStream, &Wanted, &OnCompleted, &Changed),
+    Await(*FConnection, pa_stream_set_buffer_attr(FStream, &Attributes, &OnCompleted, &Changed),
           Changed);
 }
 

@@ -25,9 +25,12 @@ namespace vireon {
 class TPulseStream : public TWaveInStream {
 public:
     // Data arrives in pieces of this length until Start, which asks for
-    // pieces of one queued buffer's length: the loop thread then wakes once
-    // per buffer, and no buffer waits for more data than it holds.
+    // pieces of one queued buffer's length, up to the longest: the loop
+    // thread then wakes once per buffer of the program's own 50 ms, no
+    // buffer waits for more data than it holds, and the position of a long
+    // buffer stays current.
     static constexpr unsigned FragmentMilliseconds = 10;
+    static constexpr unsigned LongestFragmentMilliseconds = 50;
 
     TPulseStream(std::shared_ptr<TPulseConnection> Connection, const WAVEFORMATEX& Format,
                  TWaveInSink& Sink);
