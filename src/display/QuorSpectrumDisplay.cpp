@@ -65,6 +65,21 @@ void TQuorSpectrumDisplay::TimerTick() {
     RefreshScreen(false);
 }
 
+void TQuorSpectrumDisplay::CatchUpTicks() {
+    if (!FTicksOwed)
+        return;
+    const auto Now = std::chrono::steady_clock::now();
+    while (FNextTickDue <= Now && !FModel.AtRest()) {
+        FModel.TimerTick();
+        FNextTickDue += std::chrono::milliseconds(TimerIntervalMs);
+    }
+    // Back on screen (or at rest), the timer takes over.
+    if (FModel.AtRest() || IsOnScreen(*this)) {
+        FTicksOwed = false;
+        KeepTimerForWork();
+    }
+}
+
 // Composes what changed into the back buffer and brings just that to the
 // screen: at once, or with the next round of the event loop.
 void TQuorSpectrumDisplay::RefreshScreen(bool Now) {
@@ -106,12 +121,22 @@ QRegion TQuorSpectrumDisplay::DirtyRegion() const {
 }
 
 // Ticks only while they change something: a block that brings sound starts
-// them again.
+// them again. Off screen the timer rests too and the ticks fall due by the
+// clock, for CatchUpTicks.
 void TQuorSpectrumDisplay::KeepTimerForWork() {
-    if (FModel.AtRest())
+    if (FModel.AtRest()) {
         Timer.stop();
-    else if (!Timer.isActive())
+        FTicksOwed = false;
+    } else if (!IsOnScreen(*this)) {
+        if (!FTicksOwed) {
+            FTicksOwed = true;
+            FNextTickDue =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(TimerIntervalMs);
+        }
+        Timer.stop();
+    } else if (!Timer.isActive()) {
         Timer.start();
+    }
 }
 
 QRect TQuorSpectrumDisplay::BarArea() const {
@@ -167,6 +192,8 @@ void TQuorSpectrumDisplay::PaintNow() {
 }
 
 void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
+    // Back on screen: the ticks that fell due meanwhile first.
+    CatchUpTicks();
     // Moved to a screen of another density: everything is laid out anew.
     if (devicePixelRatioF() != BackCanvas.PixelRatio())
         WMSize();

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -49,6 +50,11 @@ public:
     bool ShowPeaks = false;
     bool ShowAverage = false;
     bool PeakLines = true;
+
+    // Off screen the tick timer rests; the ticks that fell due since are run
+    // here, before the next buffer is processed and when the display shows
+    // again, so the model comes out as if the timer had run.
+    void CatchUpTicks();
 
     // The band under a point of the widget; -1 outside the bars.
     std::int32_t BandAt(const QPoint& Point) const;
@@ -160,6 +166,8 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
+    bool FTicksOwed = false;
+    std::chrono::steady_clock::time_point FNextTickDue;
     // What the bar area of the back buffer shows; none before the first
     // paint at a size.
     std::optional<TPictureState> FPainted;

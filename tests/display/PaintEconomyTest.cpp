@@ -8,7 +8,10 @@
 #include <QPaintEvent>
 #include <QTest>
 
+#include <chrono>
+#include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace vireon::test {
@@ -142,7 +145,7 @@ TEST(PaintEconomy, OnlyAChangedPictureIsPaintedAndOnlyWhileOnScreen) {
 
 TEST(PaintEconomy, TheTickTimerRunsOnlyWhileTheModelHasSomethingToDecay) {
     TSpectrumProbe Display;
-    ShowOffScreen(Display, 803, 292);
+    ShowOnScreen(Display, 803, 292);
     StartCapture(Display, 44100, 2048);
     EXPECT_FALSE(Display.Timer.isActive());
     Feed(Display, StereoSine(1000.0, 16000.0, 44100, 4096));
@@ -160,6 +163,40 @@ TEST(PaintEconomy, TheTickTimerRunsOnlyWhileTheModelHasSomethingToDecay) {
     Feed(Display, StereoConstant(0, 0, 4096));
     EXPECT_FALSE(Display.Timer.isActive());
     Feed(Display, StereoSine(1000.0, 16000.0, 44100, 4096));
+    EXPECT_TRUE(Display.Timer.isActive());
+}
+
+// Off screen the timer rests and the ticks fall due by the clock; run
+// before the next buffer, they leave the model as the timer would have.
+TEST(PaintEconomy, OffScreenTheTicksAreOwedAndCaughtUpInsteadOfTimed) {
+    TSpectrumProbe Display;
+    ShowOnScreen(Display, 803, 292);
+    StartCapture(Display, 44100, 2048);
+    Display.Model().FadeFactor = 0.9;
+    Feed(Display, StereoSine(1000.0, 16000.0, 44100, 4096));
+    ASSERT_TRUE(Display.Timer.isActive());
+
+    Display.showMinimized();
+    QCoreApplication::processEvents();
+    Display.TimerTick(); // the tick that finds the display off screen
+    EXPECT_FALSE(Display.Timer.isActive());
+    const float Before = Display.Band(34).Level;
+    std::this_thread::sleep_for(std::chrono::milliseconds(175));
+    Display.CatchUpTicks();
+    // Three ticks fell due, give or take one for the clock's grain.
+    float Expected[3] = {Before, Before, Before};
+    for (int Ticks = 2; Ticks <= 4; ++Ticks)
+        for (int I = 0; I < Ticks; ++I)
+            Expected[Ticks - 2] = std::trunc(Expected[Ticks - 2] * 0.9f);
+    const float After = Display.Band(34).Level;
+    EXPECT_TRUE(After == Expected[0] || After == Expected[1] || After == Expected[2])
+        << Before << " -> " << After;
+    EXPECT_FALSE(Display.Timer.isActive());
+
+    // Shown again, the timer ticks once more.
+    Display.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Display));
+    Display.repaint();
     EXPECT_TRUE(Display.Timer.isActive());
 }
 
