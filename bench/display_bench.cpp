@@ -224,9 +224,19 @@ void BM_Paint(benchmark::State& State) {
     const std::array<std::int16_t, 2> Clipping = {32767, 32767};
     Model.ProcessBuffer(Clipping.data(), 4);
 
+    // A paint composes only what changed: every paint here shows the bands
+    // one tick apart from the last, so every lit bar, peak and average moves.
+    TQuorValues Live;
+    Model.GetBands(Live);
+    const std::vector<TQuorValue> Recorded = *Live;
+    Model.TimerTick();
+    const std::vector<TQuorValue> Ticked = *Live;
+
     QImage Screen(Width, Height, QImage::Format_RGB32);
     QPainter ScreenPainter(&Screen);
+    bool Odd = false;
     for (auto _ : State) {
+        *Live = (Odd = !Odd) ? Recorded : Ticked;
         Display.Paint();
         ScreenPainter.drawImage(QPoint(0, 0), Display.BackBuffer);
     }
