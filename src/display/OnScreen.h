@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace vireon {
 
 // Whether anything the widget paints can reach the screen: shown, in a
@@ -20,17 +22,22 @@ inline bool IsOnScreen(const QWidget& Widget) {
 }
 
 // Copies Region (logical pixels) of the widget's back buffer, a picture at
-// the widget's pixel ratio, to the widget. Rectangle by rectangle and
-// without a clip, Qt makes each a plain copy; drawn through a clip of
-// several rectangles it blends span by span on worker threads.
+// the widget's pixel ratio, to the widget: rectangle by rectangle, without
+// a clip, in bands of fewer rows than Qt hands to its worker threads. A
+// copy of this size is done sooner on this thread than by waking others,
+// and the program stays one thread that paints.
 inline void CopyToScreen(QWidget& Widget, const QImage& BackBuffer, const QRegion& Region) {
+    constexpr int BandRows = 64;
     const qreal Ratio = BackBuffer.devicePixelRatio();
     QPainter Screen(&Widget);
     Screen.setClipping(false);
     for (const QRect& Area : Region)
-        Screen.drawImage(Area.topLeft(), BackBuffer,
-                         QRectF(Area.x() * Ratio, Area.y() * Ratio, Area.width() * Ratio,
-                                Area.height() * Ratio));
+        for (int Top = Area.top(); Top <= Area.bottom(); Top += BandRows) {
+            const int Rows = std::min(BandRows, Area.bottom() + 1 - Top);
+            Screen.drawImage(
+                QPoint(Area.left(), Top), BackBuffer,
+                QRectF(Area.left() * Ratio, Top * Ratio, Area.width() * Ratio, Rows * Ratio));
+        }
 }
 
 } // namespace vireon
