@@ -125,7 +125,13 @@ void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     const QRgb Opaque = Color | 0xFF000000u;
     QPoint Point(X0, Y0);
     for (int Step = 0; Step < Steps; ++Step) {
-        PutPixel(Point.x(), Point.y(), Thickness, AlongX, Opaque);
+        if (Thickness == 1) {
+            if (Point.x() >= 0 && Point.x() < DeviceWidth() && Point.y() >= 0 &&
+                Point.y() < DeviceHeight())
+                Row(Point.y())[Point.x()] = Opaque;
+        } else {
+            PutPixel(Point.x(), Point.y(), Thickness, AlongX, Opaque);
+        }
         Point += MajorStep;
         Error += 2 * std::abs(Minor);
         if (Error >= 2 * Steps) {
