@@ -83,15 +83,22 @@ void TQuorSpectrumDisplay::CatchUpTicks() {
 // Composes what changed into the back buffer and brings just that to the
 // screen: at once, or with the next round of the event loop.
 void TQuorSpectrumDisplay::RefreshScreen(bool Now) {
-    if (!IsOnScreen(*this) || FFrozen || PictureState() == FPainted)
+    if (!IsOnScreen(*this) || FFrozen || !ComposeIfChanged())
         return;
-    Paint();
-    FPainted = PictureState();
     const QRegion Dirty = DirtyRegion();
     if (Now)
         repaint(Dirty);
     else
         update(Dirty);
+}
+
+bool TQuorSpectrumDisplay::ComposeIfChanged() {
+    const TPictureState State = PictureState();
+    if (State == FPainted)
+        return false;
+    Paint();
+    FPainted = State;
+    return true;
 }
 
 QRegion TQuorSpectrumDisplay::DirtyRegion() const {
@@ -200,10 +207,7 @@ void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
     // The scale around the bars is drawn into the back buffer with each new
     // size and nothing else draws there. The bar area is current unless the
     // picture changed while off screen (or nothing was composed yet).
-    if (PictureState() != FPainted) {
-        Paint();
-        FPainted = PictureState();
-    }
+    ComposeIfChanged();
     CopyToScreen(*this, BackBuffer, Event->region());
 }
 

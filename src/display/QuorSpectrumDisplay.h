@@ -132,6 +132,9 @@ private:
 
     void PaintNow();
     void RefreshScreen(bool Now);
+    // Composes the bar area afresh when what it would show changed since
+    // the last time; true then.
+    bool ComposeIfChanged();
     QRegion DirtyRegion() const;
     TPictureState PictureState() const;
     QRect BarArea() const;

@@ -24,14 +24,8 @@ vireon=${1:?path to the vireon program}
 artefacts=${2:?folder for the screenshot of a failed run}
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() {
-  if [ "${CI:-}" = true ]; then echo "FAILED (CI=true, so no skip): $*"; exit 1; fi
-  echo "SKIP: $*"; exit 77
-}
-[ -n "${VIREON_TEST_PULSE:-}" ] || skip "no private sound server (scripts/test starts one)"
-for tool in Xvfb xdotool xwd /usr/bin/convert python3 pactl; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
+. "$here/common.sh"
+need_e2e Xvfb xdotool xwd /usr/bin/convert python3 pactl
 
 work=$(mktemp -d /tmp/vireon-e2e.XXXXXX)
 xvfb_pid="" app_pid=""
@@ -50,7 +44,6 @@ finish() {
 trap finish EXIT
 
 screen_w=1280 screen_h=1024
-. "$here/xvfb.sh"
 start_xvfb "$screen_w" "$screen_h"
 
 export XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb

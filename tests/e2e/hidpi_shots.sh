@@ -13,14 +13,8 @@ vireon=${1:?path to the vireon program}
 artefacts=${2:?folder for the screenshots}
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() {
-  if [ "${CI:-}" = true ]; then echo "FAILED (CI=true, so no skip): $*"; exit 1; fi
-  echo "SKIP: $*"; exit 77
-}
-[ -n "${VIREON_TEST_PULSE:-}" ] || skip "no private sound server (scripts/test starts one)"
-for tool in Xvfb xdotool /usr/bin/import /usr/bin/convert; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
+. "$here/common.sh"
+need_e2e Xvfb xdotool /usr/bin/import /usr/bin/convert
 
 work=$(mktemp -d /tmp/vireon-hidpi.XXXXXX)
 xvfb_pid="" app_pid=""
@@ -35,7 +29,6 @@ finish() {
 trap finish EXIT
 mkdir -p "$artefacts"
 
-. "$here/xvfb.sh"
 start_xvfb 2560 2048
 export QT_QPA_PLATFORM=xcb
 

@@ -1,4 +1,21 @@
-# Sourced by the end-to-end scripts: start_xvfb WIDTH HEIGHT starts Xvfb on
+# Sourced by the end-to-end scripts.
+#
+# need_e2e TOOL...: the private sound server and the tools must be there,
+# or the script skips (exit 77); under CI=true whatever would skip fails
+# instead, since there it means a broken set-up.
+skip() {
+  if [ "${CI:-}" = true ]; then echo "FAILED (CI=true, so no skip): $*"; exit 1; fi
+  echo "SKIP: $*"; exit 77
+}
+need_e2e() {
+  [ -n "${VIREON_TEST_PULSE:-}" ] || skip "no private sound server (scripts/test starts one)"
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+  done
+}
+
+# start_xvfb WIDTH HEIGHT starts Xvfb on
 # a display number nobody holds, exports DISPLAY and sets xvfb_pid, and waits
 # until it answers. A number taken between the look and the start makes Xvfb
 # exit: the next one is tried. -noreset keeps the server as it is when its
