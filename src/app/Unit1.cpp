@@ -477,8 +477,7 @@ void TForm1::ReadManual1Click(QObject*) {
 }
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
-    SpectrumDisplay->CatchUpTicks();
-    SpectrumDisplay->Model().ProcessBuffer(Buffer, BufferSize);
+    SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
     // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
         return;

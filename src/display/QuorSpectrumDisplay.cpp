@@ -13,7 +13,7 @@
 namespace vireon {
 
 namespace {
-constexpr int TimerIntervalMs = 50;
+constexpr std::chrono::milliseconds TickInterval{50};
 constexpr std::int32_t MeterFullScale = 32768;
 constexpr std::int32_t MeterLength = 60;
 
@@ -41,13 +41,13 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setAttribute(Qt::WA_NoSystemBackground);
     FModel.GetBands(FBands);
     ComposedTop.fill(-1);
-    FModel.OnBlockDone = [this] { PaintNow(); };
+    FModel.OnBlockDone = [this] { BlockDone(); };
     FReadout = new TReadoutBox(this);
     setMouseTracking(true);
     GraphCanvas.SetFont(TRasterCanvas::SmallFont(7));
     ScaleCanvas.SetFont(TRasterCanvas::SmallFont(5));
     BuildLabels();
-    Timer.setInterval(TimerIntervalMs);
+    Timer.setSingleShot(true);
     connect(&Timer, &QTimer::timeout, this, &TQuorSpectrumDisplay::TimerTick);
     resize(600, 200);
     SizeBackBuffer();
@@ -61,35 +61,37 @@ TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
 
 void TQuorSpectrumDisplay::TimerTick() {
     FModel.TimerTick();
-    KeepTimerForWork();
-    RefreshScreen(false);
+    FNextTickDue += TickInterval;
+    // Fired late, when no buffer came to run them: those due meanwhile too.
+    CatchUpTicks();
+    RefreshScreen();
+}
+
+void TQuorSpectrumDisplay::ProcessBuffer(const void* Buffer, std::uint32_t BufferSize) {
+    FLastBuffer = std::chrono::steady_clock::now();
+    CatchUpTicks();
+    FModel.ProcessBuffer(Buffer, BufferSize);
+    RefreshScreen();
 }
 
 void TQuorSpectrumDisplay::CatchUpTicks() {
-    if (!FTicksOwed)
-        return;
-    const auto Now = std::chrono::steady_clock::now();
-    while (FNextTickDue <= Now && !FModel.AtRest()) {
-        FModel.TimerTick();
-        FNextTickDue += std::chrono::milliseconds(TimerIntervalMs);
+    if (FTicking) {
+        const auto Now = std::chrono::steady_clock::now();
+        while (FNextTickDue <= Now && !FModel.AtRest()) {
+            FModel.TimerTick();
+            FNextTickDue += TickInterval;
+        }
     }
-    // Back on screen (or at rest), the timer takes over.
-    if (FModel.AtRest() || IsOnScreen(*this)) {
-        FTicksOwed = false;
-        KeepTimerForWork();
-    }
+    KeepTimerForWork();
 }
 
-// Composes what changed into the back buffer and brings just that to the
-// screen: at once, or with the next round of the event loop.
-void TQuorSpectrumDisplay::RefreshScreen(bool Now) {
+// Composes what changed into the back buffer and asks for just that to be
+// painted, with the next round of the event loop: a block, the ticks run
+// with its buffer and the strip's new column reach the screen in one paint.
+void TQuorSpectrumDisplay::RefreshScreen() {
     if (!IsOnScreen(*this) || FFrozen || !ComposeIfChanged())
         return;
-    const QRegion Dirty = DirtyRegion();
-    if (Now)
-        repaint(Dirty);
-    else
-        update(Dirty);
+    update(DirtyRegion());
 }
 
 bool TQuorSpectrumDisplay::ComposeIfChanged() {
@@ -127,23 +129,32 @@ QRegion TQuorSpectrumDisplay::DirtyRegion() const {
     return Count <= MostRectangles ? Region : QRegion(Bounds);
 }
 
-// Ticks only while they change something: a block that brings sound starts
-// them again. Off screen the timer rests too and the ticks fall due by the
-// clock, for CatchUpTicks.
+// The ticks fall due every 50 ms by the clock while the model has levels or
+// peaks to decay; a block that brings sound starts them again. The timer
+// runs them when nothing else does. Off screen it rests. While buffers come
+// it waits until one tick after the next is due: a buffer before then runs
+// the ticks due (CatchUpTicks) and its paint shows them, so the timer fires
+// only once the buffers stop.
 void TQuorSpectrumDisplay::KeepTimerForWork() {
     if (FModel.AtRest()) {
         Timer.stop();
-        FTicksOwed = false;
-    } else if (!IsOnScreen(*this)) {
-        if (!FTicksOwed) {
-            FTicksOwed = true;
-            FNextTickDue =
-                std::chrono::steady_clock::now() + std::chrono::milliseconds(TimerIntervalMs);
-        }
-        Timer.stop();
-    } else if (!Timer.isActive()) {
-        Timer.start();
+        FTicking = false;
+        return;
     }
+    const auto Now = std::chrono::steady_clock::now();
+    if (!FTicking) {
+        FTicking = true;
+        FNextTickDue = Now + TickInterval;
+    }
+    if (!IsOnScreen(*this)) {
+        Timer.stop();
+        return;
+    }
+    auto FireAt = FNextTickDue;
+    if (Now - FLastBuffer < TickInterval)
+        FireAt += TickInterval;
+    const auto Wait = std::chrono::ceil<std::chrono::milliseconds>(FireAt - Now);
+    Timer.start(std::max<int>(0, static_cast<int>(Wait.count())));
 }
 
 QRect TQuorSpectrumDisplay::BarArea() const {
@@ -191,11 +202,11 @@ const TQuorValue& TQuorSpectrumDisplay::Band(std::int32_t Index) const {
     return (*FBands)[Index];
 }
 
-void TQuorSpectrumDisplay::PaintNow() {
+void TQuorSpectrumDisplay::BlockDone() {
     KeepTimerForWork();
     // Nothing on screen to bring up to date when hidden, minimised, frozen
     // or showing this very picture already.
-    RefreshScreen(true);
+    RefreshScreen();
 }
 
 void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {

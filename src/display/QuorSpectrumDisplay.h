@@ -19,10 +19,11 @@
 namespace vireon {
 
 // The spectrum analyser control: a view of its own spectrum model, drawn as
-// gradient bars with scales, meters and a clip light. It paints at once after
-// each block the model completes, and its 50 ms timer ticks the model and
-// repaints. Either paints only while on screen and only when the bar area
-// would look different; the timer stops while the model is at rest.
+// gradient bars with scales, meters and a clip light. It paints after each
+// block the model completes and after each 50 ms tick of the model. Either
+// paints only while on screen and only when the bar area would look
+// different; while buffers come, the ticks run with them and share their
+// paint, and the timer stops while the model is at rest.
 class TQuorSpectrumDisplay : public QWidget {
     Q_OBJECT
 
@@ -51,9 +52,13 @@ public:
     bool ShowAverage = false;
     bool PeakLines = true;
 
-    // Off screen the tick timer rests; the ticks that fell due since are run
-    // here, before the next buffer is processed and when the display shows
-    // again, so the model comes out as if the timer had run.
+    // One buffer from the recorder for the model: the ticks that fell due
+    // first, then the buffer; what changed is painted in one go.
+    void ProcessBuffer(const void* Buffer, std::uint32_t BufferSize);
+
+    // The ticks that fell due while the timer did not run them: off screen,
+    // or while buffers came. Run before the next buffer is processed and
+    // when the display paints, they leave the model as the timer would have.
     void CatchUpTicks();
 
     // The band under a point of the widget; -1 outside the bars.
@@ -68,7 +73,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* Event) override;
     void leaveEvent(QEvent* Event) override;
 
-    // The model's tick, then a repaint through the normal paint event.
+    // The model's tick (and any others due), then a repaint through the
+    // normal paint event.
     void TimerTick();
 
     void Paint();
@@ -130,8 +136,8 @@ private:
         bool operator==(const TRows&) const = default;
     };
 
-    void PaintNow();
-    void RefreshScreen(bool Now);
+    void BlockDone();
+    void RefreshScreen();
     // Composes the bar area afresh when what it would show changed since
     // the last time; true then.
     bool ComposeIfChanged();
@@ -169,8 +175,11 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
-    bool FTicksOwed = false;
+    // Whether the ticks are falling due, when the next is, and when the
+    // last buffer came.
+    bool FTicking = false;
     std::chrono::steady_clock::time_point FNextTickDue;
+    std::chrono::steady_clock::time_point FLastBuffer;
     // What the bar area of the back buffer shows; none before the first
     // paint at a size.
     std::optional<TPictureState> FPainted;

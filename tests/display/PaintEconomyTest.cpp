@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPaintEvent>
 #include <QTest>
 
@@ -110,9 +111,11 @@ TEST(PaintEconomy, OnlyAChangedPictureIsPaintedAndOnlyWhileOnScreen) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(PaintedAfterSilence());
 
-    // Sound: painted at once, within the bar area only.
+    // Sound: painted with the next round of the event loop, within the bar
+    // area only.
     Log.Rects.clear();
     Feed(Display, Tone);
+    QCoreApplication::processEvents();
     ASSERT_FALSE(Log.Rects.empty());
     for (const QRect& Rect : Log.Rects)
         EXPECT_TRUE(BarArea.contains(Rect))
@@ -200,6 +203,50 @@ TEST(PaintEconomy, OffScreenTheTicksAreOwedAndCaughtUpInsteadOfTimed) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Display));
     Display.repaint();
     EXPECT_TRUE(Display.Timer.isActive());
+}
+
+// While buffers come, the timer waits until a tick after the next is due;
+// each buffer runs the ticks due before it and one paint shows both. Once
+// the buffers stop, the timer takes the ticks over again.
+TEST(PaintEconomy, WhileBuffersComeTheTicksRunWithThemAndShareTheirPaint) {
+    TSpectrumProbe Display;
+    ShowOnScreen(Display, 803, 292);
+    StartCapture(Display, 44100, 2048);
+    Display.Model().FadeFactor = 0.9;
+    TPaintLog Log(Display);
+    const auto Tone = StereoSine(1000.0, 16000.0, 44100, 4096);
+    const auto Silence = StereoConstant(0, 0, 2048);
+    const auto Buffer = [&Display](const std::vector<std::int16_t>& Stereo) {
+        Display.ProcessBuffer(Stereo.data(), static_cast<std::uint32_t>(Stereo.size() * 2));
+    };
+    Buffer(Tone);
+    ASSERT_TRUE(Display.Timer.isActive());
+    // Two ticks away, less the time taken, plus a coarse timer's 5 %.
+    EXPECT_GT(Display.Timer.remainingTime(), 50);
+    EXPECT_LE(Display.Timer.remainingTime(), 105);
+    QCoreApplication::processEvents();
+
+    // Two ticks fall due before the next buffer (give or take one for the
+    // clock's grain); it runs them first, and one paint shows the result.
+    const float Before = Display.Band(34).Level;
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    Log.Rects.clear();
+    Buffer(Silence);
+    float Expected[3] = {Before, Before, Before};
+    for (int Ticks = 1; Ticks <= 3; ++Ticks)
+        for (int I = 0; I < Ticks; ++I)
+            Expected[Ticks - 1] = std::trunc(Expected[Ticks - 1] * 0.9f);
+    const float After = Display.Band(34).Level;
+    EXPECT_TRUE(After == Expected[0] || After == Expected[1] || After == Expected[2])
+        << Before << " -> " << After;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Log.Rects.size(), 1u);
+
+    // No more buffers: the timer fires and the bars go on falling.
+    const QDeadlineTimer Deadline(400);
+    while (!Deadline.hasExpired() && Display.Band(34).Level == After)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_LT(Display.Band(34).Level, After);
 }
 
 TEST(PaintEconomy, TheStripRepaintsOnlyTheColumnItDrewAndItsMarker) {
