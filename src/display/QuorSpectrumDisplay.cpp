@@ -373,13 +373,46 @@ void TQuorSpectrumDisplay::DrawBars() {
             DirtyRows[I].Add(std::min(ComposedTop[I], LitTop[I]),
                              std::max(ComposedTop[I], LitTop[I]));
     }
+    // The text boxes are opaque and drawn in the same place every time:
+    // they stay until their text changes or the bars under them are
+    // composed again.
+    RefreshStatusText();
+    const bool Zoomed = FModel.Gain > 1.0;
+    if (Zoomed)
+        RefreshZoomText();
+    const TBoxes Boxes{StatusText.Layout.text(), Zoomed ? ZoomText.Layout.text() : QString()};
+    const bool BoxesChanged = Boxes != FBoxesDrawn;
+    if (BoxesChanged)
+        MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
+                     FBoxesArea.bottom() + 1);
     ComposeBars();
     ComposedTop = LitTop;
     OverlayRows.fill({});
-    const std::int32_t StatusRight = DrawStatusBox();
-    if (FModel.Gain > 1.0)
-        DrawZoomBox(StatusRight + 2);
+    const std::int32_t StatusRight = StatusText.Width + 15;
+    const std::int32_t ZoomRight = StatusRight + 2 + ZoomText.Width + 15;
+    const QRect Area(QPoint(5, 3), QPoint((Zoomed ? ZoomRight : StatusRight) - 1, 17));
+    if (BoxesChanged || ComposedUnder(Area)) {
+        DrawStatusBox(StatusRight);
+        if (Zoomed)
+            DrawZoomBox(StatusRight + 2);
+        MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
+    }
+    FBoxesDrawn = Boxes;
+    FBoxesArea = Area;
     DrawMeters();
+}
+
+// Whether this paint composed any row of the bands under Area.
+bool TQuorSpectrumDisplay::ComposedUnder(const QRect& Area) const {
+    if (BarWidth <= 0)
+        return true;
+    const std::int32_t First = std::clamp(Area.left() / BarWidth, 0, BandCount - 1);
+    const std::int32_t Last = std::clamp(Area.right() / BarWidth, 0, BandCount - 1);
+    for (std::int32_t I = First; I <= Last; ++I)
+        if (DirtyRows[I].Top < Area.bottom() + 1 && DirtyRows[I].Bottom > Area.top() &&
+            !DirtyRows[I].Empty())
+            return true;
+    return false;
 }
 
 std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
@@ -403,47 +436,69 @@ void TQuorSpectrumDisplay::ComposeBars() {
         GraphCanvas.DeviceHeight() < Rows || LitStripCanvas.DeviceHeight() < Rows ||
         UnlitStripCanvas.DeviceHeight() < Rows)
         return;
+    // Only the bands with rows to compose are visited, row by row.
+    std::array<std::int32_t, BandCount> Dirty;
+    std::int32_t DirtyCount = 0;
     TRows Span;
-    for (const TRows& Band : DirtyRows)
-        Span.Add(Band.Top, Band.Bottom);
+    for (std::int32_t I = 0; I < BandCount; ++I)
+        if (!DirtyRows[I].Empty()) {
+            Dirty[DirtyCount++] = I;
+            Span.Add(DirtyRows[I].Top, DirtyRows[I].Bottom);
+        }
     for (std::int32_t Row = GraphCanvas.ToDevice(Span.Top);
          Row < std::min(Rows, GraphCanvas.ToDevice(Span.Bottom)); ++Row) {
         const std::int32_t Y = GraphCanvas.ToLogical(Row);
         QRgb* Target = GraphCanvas.ScanLine(Row);
         const QRgb* Lit = LitStripCanvas.ScanLine(Row);
         const QRgb* Unlit = UnlitStripCanvas.ScanLine(Row);
-        std::int32_t First = 0;
-        while (First < BandCount) {
-            if (!DirtyRows[First].Contains(Y)) {
-                ++First;
+        std::int32_t K = 0;
+        while (K < DirtyCount) {
+            const std::int32_t First = Dirty[K++];
+            if (!DirtyRows[First].Contains(Y))
                 continue;
-            }
             const bool IsLit = Y >= LitTop[First];
             std::int32_t End = First + 1;
-            while (End < BandCount && DirtyRows[End].Contains(Y) && (Y >= LitTop[End]) == IsLit)
+            while (K < DirtyCount && Dirty[K] == End && DirtyRows[End].Contains(Y) &&
+                   (Y >= LitTop[End]) == IsLit) {
                 ++End;
+                ++K;
+            }
             const QRgb* Source = IsLit ? Lit : Unlit;
             const std::int32_t From = GraphCanvas.ToDevice(First * BarWidth);
             std::copy(Source + From, Source + GraphCanvas.ToDevice(End * BarWidth), Target + From);
-            First = End;
         }
     }
 }
 
 // Notes the rows of the bands under X1..X2-1 by Y1..Y2-1 of the graph as
-// drawn over by this paint.
+// changed by this paint.
+void TQuorSpectrumDisplay::MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
+                                        std::int32_t Y2) {
+    ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
+        DirtyRows[I].Add(Top, Bottom);
+    });
+}
+
+// As MarkComposed, and as drawn over, for the next paint to compose afresh.
 void TQuorSpectrumDisplay::MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                        std::int32_t Y2) {
+    ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
+        OverlayRows[I].Add(Top, Bottom);
+        DirtyRows[I].Add(Top, Bottom);
+    });
+}
+
+template <typename TMark>
+void TQuorSpectrumDisplay::ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
+                                         std::int32_t Y2, TMark Mark) {
     if (BarWidth <= 0)
         return;
     const std::int32_t Top = std::clamp(std::min(Y1, Y2), 0, BarHeight);
     const std::int32_t Bottom = std::clamp(std::max(Y1, Y2), 0, BarHeight);
     const std::int32_t First = std::clamp(std::min(X1, X2) / BarWidth, 0, BandCount - 1);
     const std::int32_t Last = std::clamp((std::max(X1, X2) - 1) / BarWidth, 0, BandCount - 1);
-    for (std::int32_t I = First; I <= Last; ++I) {
-        OverlayRows[I].Add(Top, Bottom);
-        DirtyRows[I].Add(Top, Bottom);
-    }
+    for (std::int32_t I = First; I <= Last; ++I)
+        Mark(I, Top, Bottom);
 }
 
 void TQuorSpectrumDisplay::OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
@@ -478,18 +533,14 @@ void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Co
     GraphCanvas.LineTo(X, Y, Color);
 }
 
-std::int32_t TQuorSpectrumDisplay::DrawStatusBox() {
-    RefreshStatusText();
-    const std::int32_t Right = StatusText.Width + 15;
-    OverlayRectangle(5, 3, Right, 18, BoxColor, Black);
-    OverlayText(10, 5, StatusText, White, Black);
-    return Right;
+void TQuorSpectrumDisplay::DrawStatusBox(std::int32_t Right) {
+    GraphCanvas.Rectangle(5, 3, Right, 18, BoxColor, Black);
+    GraphCanvas.TextOut(10, 5, StatusText, White, Black);
 }
 
 void TQuorSpectrumDisplay::DrawZoomBox(std::int32_t Left) {
-    RefreshZoomText();
-    OverlayRectangle(Left, 3, Left + ZoomText.Width + 15, 18, BoxColor, Black);
-    OverlayText(Left + 7, 5, ZoomText, White, Black);
+    GraphCanvas.Rectangle(Left, 3, Left + ZoomText.Width + 15, 18, BoxColor, Black);
+    GraphCanvas.TextOut(Left + 7, 5, ZoomText, White, Black);
 }
 
 void TQuorSpectrumDisplay::DrawMeters() {

@@ -147,6 +147,11 @@ private:
     // Drawing over the bars, noting the rows it covers so that the next
     // paint composes them afresh.
     void MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
+    void MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
+    template <typename TMark>
+    void ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
+                       TMark Mark);
+    bool ComposedUnder(const QRect& Area) const;
     void OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
                      QRgb Color);
     void OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
@@ -158,7 +163,7 @@ private:
     void KeepTimerForWork();
     const TQuorValue& Band(std::int32_t Index) const;
     std::int32_t LevelToY(double Value) const;
-    std::int32_t DrawStatusBox();
+    void DrawStatusBox(std::int32_t Right);
     void DrawZoomBox(std::int32_t Left);
     void BuildLabels();
     void RefreshStatusText();
@@ -189,6 +194,15 @@ private:
     std::array<TRows, BandCount> OverlayRows{};
     std::array<TRows, BandCount> DirtyRows{};
     QPoint FOverlayPen;
+    // The texts of the status and zoom boxes last drawn (no zoom box: an
+    // empty one), and the area they cover.
+    struct TBoxes {
+        QString Status;
+        QString Zoom;
+        bool operator==(const TBoxes&) const = default;
+    };
+    std::optional<TBoxes> FBoxesDrawn;
+    QRect FBoxesArea;
 
     // Labels and ticks, drawn once per size change and copied by DrawScale.
     QImage ScaleBitmap;

@@ -63,6 +63,8 @@ TEST(PaintEconomy, PaintingWhatChangedGivesThePixelsOfAFreshPaint) {
         Display.ShowPeaks = Round % 4 != 1;
         Display.PeakLines = Round % 5 != 2;
         Display.ShowAverage = Round % 6 != 3;
+        // The zoom box comes, changes and goes.
+        Display.Model().Gain = Round % 8 < 3 ? 1.0 + Round % 8 : 1.0;
         if (Round % 7 == 4) {
             TQuorSpectrumDisplay::TReference Reference;
             for (int I = 0; I < Bands; ++I)
@@ -81,6 +83,7 @@ TEST(PaintEconomy, PaintingWhatChangedGivesThePixelsOfAFreshPaint) {
         Fresh.ShowPeaks = Display.ShowPeaks;
         Fresh.PeakLines = Display.PeakLines;
         Fresh.ShowAverage = Display.ShowAverage;
+        Fresh.Model().Gain = Display.Model().Gain;
         Fresh.SetReference(Display.Reference());
         Fresh.Paint();
         ASSERT_EQ(Display.BackBuffer, Fresh.BackBuffer);
