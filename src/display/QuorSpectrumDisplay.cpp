@@ -250,8 +250,8 @@ void TQuorSpectrumDisplay::SizeBackBuffer() {
     // Every picture is kept at the screen's density; the windows onto the
     // back buffer take it from there.
     const qreal Ratio = devicePixelRatioF();
-    for (TRasterCanvas* Canvas : {&BackCanvas, &ScaleCanvas, &GraphCanvas, &LitCanvas, &UnlitCanvas,
-                                  &LitStripCanvas, &UnlitStripCanvas})
+    for (TRasterCanvas* Canvas :
+         {&BackCanvas, &ScaleCanvas, &GraphCanvas, &LitCanvas, &UnlitCanvas})
         Canvas->SetPixelRatio(Ratio);
     BackCanvas.SetSize(width(), height(), BackColor);
 }
@@ -270,8 +270,6 @@ void TQuorSpectrumDisplay::CalcLayout() {
         GraphCanvas.SetWindow(BackCanvas, Margin, 10, BarWidth * BandCount, BarHeight);
     if (!GraphInBackBuffer)
         GraphCanvas.SetSize(BarWidth * BandCount, BarHeight, Black);
-    LitStripCanvas.SetSize(BarWidth * BandCount, BarHeight, LitFill);
-    UnlitStripCanvas.SetSize(BarWidth * BandCount, BarHeight, UnlitFill);
     // A new graph holds nothing composed.
     ComposedTop.fill(-1);
     OverlayRows.fill({});
@@ -313,11 +311,6 @@ void TQuorSpectrumDisplay::PaintBarBitmaps() {
         if (R < 240)
             R += 5;
         LitRow(Y, Y % 2 != 0 ? RgbWrapped(R, G / 2, 0) : RgbWrapped(R + 10, G, 0));
-    }
-
-    for (std::int32_t I = 0; I < BandCount; ++I) {
-        LitStripCanvas.Draw(I * BarWidth, 0, LitBar);
-        UnlitStripCanvas.Draw(I * BarWidth, 0, UnlitBar);
     }
 }
 
@@ -425,18 +418,18 @@ std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
 }
 
 // Each bar is its unlit column above LitTop and its lit column from there
-// down. Device row by device row, neighbouring bars that need the row and are
-// in the same state are one copy from the strip of all lit or all unlit
-// columns.
+// down. Device row by device row, each band that needs the row gets it from
+// the one lit or unlit bar: two small pictures that stay in the cache,
+// where copies out of wide pictures would touch a page of each per row.
 void TQuorSpectrumDisplay::ComposeBars() {
     const std::int32_t RowWidth = GraphCanvas.ToDevice(BandCount * BarWidth);
     const std::int32_t Rows = GraphCanvas.ToDevice(BarHeight);
+    const std::int32_t BarPixels = std::min(LitCanvas.DeviceWidth(), UnlitCanvas.DeviceWidth());
     if (RowWidth == 0 || GraphCanvas.DeviceWidth() < RowWidth ||
-        LitStripCanvas.DeviceWidth() < RowWidth || UnlitStripCanvas.DeviceWidth() < RowWidth ||
-        GraphCanvas.DeviceHeight() < Rows || LitStripCanvas.DeviceHeight() < Rows ||
-        UnlitStripCanvas.DeviceHeight() < Rows)
+        GraphCanvas.DeviceHeight() < Rows || LitCanvas.DeviceHeight() < Rows ||
+        UnlitCanvas.DeviceHeight() < Rows)
         return;
-    // Only the bands with rows to compose are visited, row by row.
+    // Only the bands with rows to compose are visited.
     std::array<std::int32_t, BandCount> Dirty;
     std::int32_t DirtyCount = 0;
     TRows Span;
@@ -449,23 +442,20 @@ void TQuorSpectrumDisplay::ComposeBars() {
          Row < std::min(Rows, GraphCanvas.ToDevice(Span.Bottom)); ++Row) {
         const std::int32_t Y = GraphCanvas.ToLogical(Row);
         QRgb* Target = GraphCanvas.ScanLine(Row);
-        const QRgb* Lit = LitStripCanvas.ScanLine(Row);
-        const QRgb* Unlit = UnlitStripCanvas.ScanLine(Row);
-        std::int32_t K = 0;
-        while (K < DirtyCount) {
-            const std::int32_t First = Dirty[K++];
-            if (!DirtyRows[First].Contains(Y))
+        const QRgb* Lit = LitCanvas.ScanLine(Row);
+        const QRgb* Unlit = UnlitCanvas.ScanLine(Row);
+        for (std::int32_t K = 0; K < DirtyCount; ++K) {
+            const std::int32_t I = Dirty[K];
+            if (!DirtyRows[I].Contains(Y))
                 continue;
-            const bool IsLit = Y >= LitTop[First];
-            std::int32_t End = First + 1;
-            while (K < DirtyCount && Dirty[K] == End && DirtyRows[End].Contains(Y) &&
-                   (Y >= LitTop[End]) == IsLit) {
-                ++End;
-                ++K;
-            }
-            const QRgb* Source = IsLit ? Lit : Unlit;
-            const std::int32_t From = GraphCanvas.ToDevice(First * BarWidth);
-            std::copy(Source + From, Source + GraphCanvas.ToDevice(End * BarWidth), Target + From);
+            const bool IsLit = Y >= LitTop[I];
+            const std::int32_t From = GraphCanvas.ToDevice(I * BarWidth);
+            const std::int32_t Pixels = GraphCanvas.ToDevice((I + 1) * BarWidth) - From;
+            // At a fractional pixel ratio a band can be a device pixel wider
+            // than the bar: that pixel shows the bar's ground.
+            const std::int32_t Copied = std::min(Pixels, BarPixels);
+            std::copy_n(IsLit ? Lit : Unlit, Copied, Target + From);
+            std::fill(Target + From + Copied, Target + From + Pixels, IsLit ? LitFill : UnlitFill);
         }
     }
 }

@@ -211,12 +211,6 @@ private:
     TRasterCanvas GraphCanvas{GraphBitmap};
     TRasterCanvas LitCanvas{LitBar};
     TRasterCanvas UnlitCanvas{UnlitBar};
-    // All 62 columns side by side, lit and unlit, drawn once per size
-    // change; a paint copies row pieces of them.
-    QImage LitStrip;
-    QImage UnlitStrip;
-    TRasterCanvas LitStripCanvas{LitStrip};
-    TRasterCanvas UnlitStripCanvas{UnlitStrip};
     std::array<std::int32_t, BandCount> LitTop{};
     bool GraphInBackBuffer = false;
 
