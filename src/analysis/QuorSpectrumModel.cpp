@@ -185,6 +185,9 @@ void TQuorSpectrumModel::Recalculate() {
     WritePos = 0;
     FFT->Clear();
     Tone = TQuorTone{};
+    ToneOwed = false;
+    // A block's copy for the tone allocates nothing while capture runs.
+    ToneBlock.reserve(static_cast<std::size_t>(FFT->BufferSize()));
     SummedSize = 0;
     BinFreq.assign(static_cast<std::size_t>(std::max(0, BufferSize / 2)), 0.0f);
     for (std::size_t I = 0; I < BinFreq.size(); ++I)
@@ -269,7 +272,23 @@ void TQuorSpectrumModel::ProcessBlock() {
     FFT->CalcMagnitudes();
     for (std::int32_t I = 0; I < BandCount; ++I)
         UpdateBand(I, BandValue(I));
-    FindLoudestTone();
+    KeepBlockForTone();
+}
+
+void TQuorSpectrumModel::KeepBlockForTone() {
+    // The samples of the next block overwrite the transform's input.
+    const float* Block = FFT->RealIn();
+    ToneBlock.assign(Block, Block + FFT->BufferSize());
+    ToneWindow = FFT->Window();
+    ToneOwed = true;
+}
+
+const TQuorTone& TQuorSpectrumModel::LoudestTone() {
+    if (ToneOwed) {
+        ToneOwed = false;
+        FindLoudestTone();
+    }
+    return Tone;
 }
 
 // The largest bin above DC gives the tone roughly; a few Newton steps on the
@@ -282,6 +301,9 @@ void TQuorSpectrumModel::ProcessBlock() {
 void TQuorSpectrumModel::FindLoudestTone() {
     Tone.Present = false;
     const std::int32_t N = FFT->BufferSize();
+    // A transform set up anew since the block holds nothing of it.
+    if (static_cast<std::size_t>(N) != ToneBlock.size() || FFT->Window() != ToneWindow)
+        return;
     const std::int32_t Half = FFT->HalfSize();
     const float* Window = FFT->WindowCoefficients();
     if (N != SummedSize || FFT->Window() != SummedWindow) {
@@ -299,7 +321,7 @@ void TQuorSpectrumModel::FindLoudestTone() {
     }
     if (Half < 2 || WindowSum <= 0.0 || SampleRate <= 0)
         return;
-    const float* Block = FFT->RealIn();
+    const float* Block = ToneBlock.data();
     double BlockSum = 0.0;
     for (std::int32_t I = 0; I < N; ++I)
         BlockSum += Block[I];

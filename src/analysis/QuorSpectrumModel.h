@@ -67,8 +67,10 @@ public:
     bool Clipping() const { return ClipCount > 0; }
     std::int32_t BandFrequency(std::int32_t Index) const { return BandFreq[Index]; }
     // The strongest tone of the last block (none before the first block,
-    // after Recalculate, and for blocks below ToneFloorDb).
-    const TQuorTone& LoudestTone() const { return Tone; }
+    // after Recalculate, and for blocks below ToneFloorDb). Worked out when
+    // first asked for after a block, from a copy of the block: a view that
+    // shows no tone (a minimised window) costs no search.
+    const TQuorTone& LoudestTone();
 
     // Weaker peaks than this count as silence.
     static constexpr double ToneFloorDb = -90.0;
@@ -112,9 +114,15 @@ private:
     std::int32_t BandValue(std::int32_t Index) const;
     std::int32_t LastBinOf(std::int32_t Index) const;
     void BuildBandFreq();
+    void KeepBlockForTone();
     void FindLoudestTone();
 
     TQuorTone Tone;
+    // The last block as the transform windowed it, and its window, until
+    // the tone is worked out from it.
+    std::vector<float> ToneBlock;
+    TdspWindow ToneWindow = TdspWindow::fwNone;
+    bool ToneOwed = false;
     // Sum of the window's coefficients, for the kind and size it was taken
     // at: a tone's amplitude is its DTFT peak over half this sum.
     double WindowSum = 0.0;

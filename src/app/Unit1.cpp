@@ -11,6 +11,7 @@
 #include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
 #include "capture/platform/WaveInDriver.h"
+#include "display/OnScreen.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "ui/Pictures.h"
@@ -266,6 +267,7 @@ void TForm1::CreateDisplays() {
     SpectrumDisplay->Model().FadeFactor = 0.9f;
     ScopeDisplay = new TQuorScope();
     FillPanel(ScopePanel, ScopeDisplay);
+    ToneReadout->installEventFilter(this);
     ScopeDisplay->ColumnSeconds = Rec->BufferLength() / 1000.0;
     ScopeDisplay->BandName = [this](std::int32_t Band) {
         return SpectrumDisplay
@@ -481,10 +483,20 @@ void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, boo
     // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
         return;
-    ShowLoudestTone();
+    // Off screen the readout is brought up to date when it paints again.
+    if (IsOnScreen(*ToneReadout))
+        ShowLoudestTone();
     TQuorValues Bands;
     SpectrumDisplay->Model().GetBands(Bands);
     ScopeDisplay->AddColumn(Bands);
+}
+
+bool TForm1::eventFilter(QObject* Watched, QEvent* Event) {
+    // Shown again after buffers that passed it by, the readout catches up
+    // before it paints.
+    if (Watched == ToneReadout && Event->type() == QEvent::Paint && !SpectrumDisplay->Frozen())
+        ShowLoudestTone();
+    return QMainWindow::eventFilter(Watched, Event);
 }
 
 void TForm1::ShowLoudestTone() {

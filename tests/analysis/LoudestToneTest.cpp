@@ -113,6 +113,23 @@ TEST(LoudestTone, LevelIsRelativeToFullScaleWhateverTheWindow) {
         }
 }
 
+// The tone is worked out when asked for: asked only once half of the next
+// block has come in over the transform's input, it is still the last
+// block's, and a new setup leaves none.
+TEST(LoudestTone, AskedLateItIsTheLastWholeBlocksTone) {
+    TQuorSpectrumModel Model;
+    Model.PrepareCapture(Rate, 4096, TdspWindow::fwBlackman);
+    Feed(Model, Stereo({{1000.0, 16384}}, 4096));
+    Feed(Model, Stereo({{3000.0, 30000}}, 2048));
+    ASSERT_TRUE(Model.LoudestTone().Present);
+    EXPECT_NEAR(Model.LoudestTone().Frequency, 1000.0, 0.1);
+    EXPECT_NEAR(Model.LoudestTone().LevelDb, -6.0, 0.5);
+
+    Feed(Model, Stereo({{3000.0, 30000}}, 2048));
+    Model.PrepareCapture(Rate, 2048, TdspWindow::fwHanning);
+    EXPECT_FALSE(Model.LoudestTone().Present);
+}
+
 TEST(LoudestTone, TheStrongerOfTwoTonesWinsAndDirectCurrentIsSkipped) {
     TQuorSpectrumModel Model;
     Model.PrepareCapture(Rate, 8192, TdspWindow::fwHanning);

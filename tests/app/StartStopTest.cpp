@@ -3,6 +3,9 @@
 #include "capture/WaveRecorders.h"
 #include "display/QuorSpectrumDisplay.h"
 
+#include <QCoreApplication>
+#include <QTest>
+
 namespace vireon::test {
 namespace {
 
@@ -34,14 +37,31 @@ TEST_F(StartStop, StartRecordsAndStopReturnsToStartWithoutReapplyingSettings) {
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 
+// Minimised, the readout is left alone; shown again, it reads the tone that
+// came meanwhile before it paints.
 TEST_F(StartStop, StatusPanelReadsTheLoudestToneAndADashInSilence) {
     TForm1& F = CreateForm();
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
     EXPECT_EQ(F.ToneReadout->text(), "–");
     ClickStart();
     for (int Buffer = 0; Buffer < 4; ++Buffer)
         RecordToneBuffer(1000.0);
     // The fixture's tone: amplitude 16000 of 32768.
     EXPECT_EQ(F.ToneReadout->text(), "1000.0 Hz  B5 +21¢  −6.2 dBFS");
+
+    F.showMinimized();
+    QCoreApplication::processEvents();
+    for (int Buffer = 0; Buffer < 4; ++Buffer)
+        RecordToneBuffer(440.0);
+    EXPECT_EQ(F.ToneReadout->text(), "1000.0 Hz  B5 +21¢  −6.2 dBFS");
+    F.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    // The paint that a window system's expose brings.
+    F.ToneReadout->repaint();
+    EXPECT_TRUE(F.ToneReadout->text().startsWith("440.0 Hz  A4 "))
+        << F.ToneReadout->text().toStdString();
+
     const std::vector<std::int16_t> Silence(2 * 2205, 0);
     for (int Buffer = 0; Buffer < 4; ++Buffer) {
         ASSERT_TRUE(Driver->ReturnBuffer(2205 * 4, Silence.data()));
