@@ -9,9 +9,16 @@
 
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QtGlobal>
 
 int main(int argc, char** argv) {
     using namespace vireon;
+    // Each paint is a few bars and a column of the strip, twenty times a
+    // second. Through X shared memory, Qt waits for the X server before
+    // every paint; sent over the connection, so few pixels cost less. A
+    // choice the user made stands.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
     TVireonApplication App(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ProductDesktopId));
     ApplySkin(App);
