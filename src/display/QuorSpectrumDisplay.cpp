@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vireon {
 
@@ -28,6 +29,8 @@ constexpr QRgb ClipRed = qRgb(255, 0, 0);
 constexpr QRgb PeakGrey = qRgb(128, 128, 128);
 constexpr QRgb PeakLight = qRgb(230, 230, 230);
 constexpr QRgb AverageRed = qRgb(200, 0, 0);
+constexpr std::uint64_t HashStart = 14695981039346656037ull;
+constexpr std::uint64_t HashPrime = 1099511628211ull;
 
 QRgb RgbWrapped(int Red, int Green, int Blue) {
     return qRgb(Red & 255, Green & 255, Blue & 255);
@@ -75,7 +78,7 @@ void TQuorSpectrumDisplay::ProcessBuffer(const void* Buffer, std::uint32_t Buffe
 }
 
 void TQuorSpectrumDisplay::CatchUpTicks() {
-    if (FTicking) {
+    if (FTicksOwed) {
         const auto Now = std::chrono::steady_clock::now();
         while (FNextTickDue <= Now && !FModel.AtRest()) {
             FModel.TimerTick();
@@ -139,6 +142,7 @@ void TQuorSpectrumDisplay::KeepTimerForWork() {
     if (FModel.AtRest()) {
         Timer.stop();
         FTicking = false;
+        FTicksOwed = false;
         return;
     }
     const auto Now = std::chrono::steady_clock::now();
@@ -146,13 +150,17 @@ void TQuorSpectrumDisplay::KeepTimerForWork() {
         FTicking = true;
         FNextTickDue = Now + TickInterval;
     }
+    // Only for buffers handed to the display itself, as the recorder hands
+    // them over in real time, does it keep the ticks by the clock; whoever
+    // feeds the model directly ticks it too.
+    const bool FedLive = FLastBuffer != std::chrono::steady_clock::time_point{};
     if (!IsOnScreen(*this)) {
         Timer.stop();
+        FTicksOwed = FedLive;
         return;
     }
-    auto FireAt = FNextTickDue;
-    if (Now - FLastBuffer < TickInterval)
-        FireAt += TickInterval;
+    FTicksOwed = Now - FLastBuffer < TickInterval;
+    const auto FireAt = FTicksOwed ? FNextTickDue + TickInterval : FNextTickDue;
     const auto Wait = std::chrono::ceil<std::chrono::milliseconds>(FireAt - Now);
     Timer.start(std::max<int>(0, static_cast<int>(Wait.count())));
 }
@@ -227,15 +235,31 @@ void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
 }
 
 void TQuorSpectrumDisplay::Paint() {
+    HashOverlays();
     DrawBars();
+    DrawOverlays();
+    if (!GraphInBackBuffer)
+        BackCanvas.Draw(Margin, 10, GraphBitmap);
+}
+
+// What is drawn over the bars, in this order.
+void TQuorSpectrumDisplay::DrawOverlays() {
+    DrawMeters();
     if (ShowPeaks)
         DrawPeaks();
     if (ShowAverage)
         DrawAverage();
     if (FReference)
         DrawReference();
-    if (!GraphInBackBuffer)
-        BackCanvas.Draw(Margin, 10, GraphBitmap);
+}
+
+// The overlays are gone through once without drawing, to learn which bands
+// they change.
+void TQuorSpectrumDisplay::HashOverlays() {
+    OverlayHash.fill(HashStart);
+    FHashingOverlays = true;
+    DrawOverlays();
+    FHashingOverlays = false;
 }
 
 void TQuorSpectrumDisplay::WMSize() {
@@ -355,11 +379,14 @@ void TQuorSpectrumDisplay::PaintScale() {
 }
 
 void TQuorSpectrumDisplay::DrawBars() {
-    // A band's rows need composing where its top moved and where the last
-    // paint drew over it.
+    // A band's rows need composing where its top moved, and where the last
+    // paint drew over it when what is drawn over it changes. Overlays that
+    // stay are drawn again over their own pixels, which leaves them as
+    // they were.
     for (std::int32_t I = 0; I < BandCount; ++I) {
         LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
-        DirtyRows[I] = OverlayRows[I];
+        OverlayChanged[I] = OverlayHash[I] != DrawnOverlayHash[I];
+        DirtyRows[I] = OverlayChanged[I] ? OverlayRows[I] : TRows{};
         if (ComposedTop[I] < 0)
             DirtyRows[I].Add(0, BarHeight);
         else
@@ -381,6 +408,7 @@ void TQuorSpectrumDisplay::DrawBars() {
     ComposeBars();
     ComposedTop = LitTop;
     OverlayRows.fill({});
+    DrawnOverlayHash = OverlayHash;
     const std::int32_t StatusRight = StatusText.Width + 15;
     const std::int32_t ZoomRight = StatusRight + 2 + ZoomText.Width + 15;
     const QRect Area(QPoint(5, 3), QPoint((Zoomed ? ZoomRight : StatusRight) - 1, 17));
@@ -392,7 +420,6 @@ void TQuorSpectrumDisplay::DrawBars() {
     }
     FBoxesDrawn = Boxes;
     FBoxesArea = Area;
-    DrawMeters();
 }
 
 // Whether this paint composed any row of the bands under Area.
@@ -469,13 +496,39 @@ void TQuorSpectrumDisplay::MarkComposed(std::int32_t X1, std::int32_t Y1, std::i
     });
 }
 
-// As MarkComposed, and as drawn over, for the next paint to compose afresh.
+// As drawn over, for the next paint to compose afresh if that changes; as
+// changed by this paint where it did.
 void TQuorSpectrumDisplay::MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                        std::int32_t Y2) {
     ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
         OverlayRows[I].Add(Top, Bottom);
-        DirtyRows[I].Add(Top, Bottom);
+        if (OverlayChanged[I])
+            DirtyRows[I].Add(Top, Bottom);
     });
+}
+
+// In the pass that hashes the overlays: adds one to the hash of each band
+// under X1..X2-1 by Y1..Y2-1, and true. Otherwise marks it and false, for it
+// to be drawn.
+bool TQuorSpectrumDisplay::NoteOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
+                                       std::int32_t Y2, std::initializer_list<std::uint64_t> What) {
+    if (!FHashingOverlays) {
+        MarkOverlay(X1, Y1, X2, Y2);
+        return false;
+    }
+    ForBandsUnder(X1, Y1, X2, Y2, [&](std::int32_t I, std::int32_t, std::int32_t) {
+        // FNV-1a over the overlay's place, size and colours.
+        std::uint64_t& Hash = OverlayHash[I];
+        for (const std::uint64_t Value :
+             {static_cast<std::uint64_t>(static_cast<std::uint32_t>(X1)),
+              static_cast<std::uint64_t>(static_cast<std::uint32_t>(Y1)),
+              static_cast<std::uint64_t>(static_cast<std::uint32_t>(X2)),
+              static_cast<std::uint64_t>(static_cast<std::uint32_t>(Y2))})
+            Hash = (Hash ^ Value) * HashPrime;
+        for (const std::uint64_t Value : What)
+            Hash = (Hash ^ Value) * HashPrime;
+    });
+    return true;
 }
 
 template <typename TMark>
@@ -493,34 +546,39 @@ void TQuorSpectrumDisplay::ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::
 
 void TQuorSpectrumDisplay::OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                             std::int32_t Y2, QRgb Outline, QRgb Fill) {
-    MarkOverlay(X1, Y1, X2, Y2);
-    GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill);
+    if (!NoteOverlay(X1, Y1, X2, Y2, {1, Outline, Fill}))
+        GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill);
 }
 
 void TQuorSpectrumDisplay::OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                        std::int32_t Y2, QRgb Color) {
-    MarkOverlay(X1, Y1, X2, Y2);
-    GraphCanvas.FillRect(X1, Y1, X2, Y2, Color);
+    if (!NoteOverlay(X1, Y1, X2, Y2, {2, Color}))
+        GraphCanvas.FillRect(X1, Y1, X2, Y2, Color);
 }
 
 void TQuorSpectrumDisplay::OverlayText(std::int32_t X, std::int32_t Y,
                                        const TRasterCanvas::TText& Text, QRgb Color,
                                        QRgb Background) {
-    MarkOverlay(X, Y, X + Text.Width, Y + Text.Height);
-    GraphCanvas.TextOut(X, Y, Text, Color, Background);
+    if (!NoteOverlay(X, Y, X + Text.Width, Y + Text.Height,
+                     {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}))
+        GraphCanvas.TextOut(X, Y, Text, Color, Background);
 }
 
 void TQuorSpectrumDisplay::OverlayMoveTo(std::int32_t X, std::int32_t Y) {
     FOverlayPen = QPoint(X, Y);
-    GraphCanvas.MoveTo(X, Y);
+    if (!FHashingOverlays)
+        GraphCanvas.MoveTo(X, Y);
 }
 
 void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Color) {
-    // Every pixel the line sets lies in the box of its two ends.
-    MarkOverlay(std::min(FOverlayPen.x(), X), std::min(FOverlayPen.y(), Y),
-                std::max(FOverlayPen.x(), X) + 1, std::max(FOverlayPen.y(), Y) + 1);
-    FOverlayPen = QPoint(X, Y);
-    GraphCanvas.LineTo(X, Y, Color);
+    // Every pixel the line sets lies in the box of its two ends; which way
+    // it runs sets which of them it leaves out.
+    const QPoint From = std::exchange(FOverlayPen, QPoint(X, Y));
+    if (!NoteOverlay(
+            std::min(From.x(), X), std::min(From.y(), Y), std::max(From.x(), X) + 1,
+            std::max(From.y(), Y) + 1,
+            {4, static_cast<std::uint32_t>(From.x()), static_cast<std::uint32_t>(From.y()), Color}))
+        GraphCanvas.LineTo(X, Y, Color);
 }
 
 void TQuorSpectrumDisplay::DrawStatusBox(std::int32_t Right) {

@@ -13,6 +13,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -146,6 +147,10 @@ private:
     QRect BarArea() const;
     // Drawing over the bars, noting the rows it covers so that the next
     // paint composes them afresh.
+    void DrawOverlays();
+    void HashOverlays();
+    bool NoteOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
+                     std::initializer_list<std::uint64_t> What);
     void MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
     void MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
     template <typename TMark>
@@ -180,9 +185,11 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
-    // Whether the ticks are falling due, when the next is, and when the
+    // Whether the ticks are falling due, whether they are left to
+    // CatchUpTicks rather than the timer, when the next is, and when the
     // last buffer came.
     bool FTicking = false;
+    bool FTicksOwed = false;
     std::chrono::steady_clock::time_point FNextTickDue;
     std::chrono::steady_clock::time_point FLastBuffer;
     // What the bar area of the back buffer shows; none before the first
@@ -193,6 +200,12 @@ private:
     std::array<std::int32_t, BandCount> ComposedTop{};
     std::array<TRows, BandCount> OverlayRows{};
     std::array<TRows, BandCount> DirtyRows{};
+    // Each band's overlays (meters, peaks and lines over it) as a hash, for
+    // this paint and as drawn; whether they changed.
+    std::array<std::uint64_t, BandCount> OverlayHash{};
+    std::array<std::uint64_t, BandCount> DrawnOverlayHash{};
+    std::array<bool, BandCount> OverlayChanged{};
+    bool FHashingOverlays = false;
     QPoint FOverlayPen;
     // The texts of the status and zoom boxes last drawn (no zoom box: an
     // empty one), and the area they cover.

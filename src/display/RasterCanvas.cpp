@@ -123,11 +123,12 @@ void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     // Error term of round(Step * |Minor| / Steps), kept in [0, 2 * Steps).
     int Error = Steps;
     const QRgb Opaque = Color | 0xFF000000u;
+    const int Width = DeviceWidth();
+    const int Height = DeviceHeight();
     QPoint Point(X0, Y0);
     for (int Step = 0; Step < Steps; ++Step) {
         if (Thickness == 1) {
-            if (Point.x() >= 0 && Point.x() < DeviceWidth() && Point.y() >= 0 &&
-                Point.y() < DeviceHeight())
+            if (Point.x() >= 0 && Point.x() < Width && Point.y() >= 0 && Point.y() < Height)
                 Row(Point.y())[Point.x()] = Opaque;
         } else {
             PutPixel(Point.x(), Point.y(), Thickness, AlongX, Opaque);

@@ -11,7 +11,7 @@ void ShowOffScreen(QWidget& Widget, int Width, int Height) {
 }
 
 void Feed(TQuorSpectrumDisplay& Display, const std::vector<std::int16_t>& Stereo) {
-    Display.Model().ProcessBuffer(Stereo.data(), static_cast<std::uint32_t>(Stereo.size() * 2));
+    Display.ProcessBuffer(Stereo.data(), static_cast<std::uint32_t>(Stereo.size() * 2));
 }
 
 void StartCapture(TQuorSpectrumDisplay& Display, int SampleRate, int FFTSize, TdspWindow Window) {
