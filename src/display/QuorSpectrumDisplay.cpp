@@ -393,32 +393,42 @@ void TQuorSpectrumDisplay::DrawBars() {
             DirtyRows[I].Add(std::min(ComposedTop[I], LitTop[I]),
                              std::max(ComposedTop[I], LitTop[I]));
     }
-    // The text boxes are opaque and drawn in the same place every time:
-    // they stay until their text changes or the bars under them are
-    // composed again.
+    const bool BoxesChanged = NoteBoxesChange();
+    ComposeBars();
+    ComposedTop = LitTop;
+    OverlayRows.fill({});
+    DrawnOverlayHash = OverlayHash;
+    DrawBoxes(BoxesChanged);
+}
+
+// The text boxes are opaque and drawn in the same place every time: they
+// stay until their text changes or the bars under them are composed again.
+// A change of text has the old boxes' rows composed; true then.
+bool TQuorSpectrumDisplay::NoteBoxesChange() {
     RefreshStatusText();
     const bool Zoomed = FModel.Gain > 1.0;
     if (Zoomed)
         RefreshZoomText();
     const TBoxes Boxes{StatusText.Layout.text(), Zoomed ? ZoomText.Layout.text() : QString()};
-    const bool BoxesChanged = Boxes != FBoxesDrawn;
-    if (BoxesChanged)
-        MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
-                     FBoxesArea.bottom() + 1);
-    ComposeBars();
-    ComposedTop = LitTop;
-    OverlayRows.fill({});
-    DrawnOverlayHash = OverlayHash;
+    if (Boxes == FBoxesDrawn)
+        return false;
+    MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
+                 FBoxesArea.bottom() + 1);
+    FBoxesDrawn = Boxes;
+    return true;
+}
+
+void TQuorSpectrumDisplay::DrawBoxes(bool Changed) {
+    const bool Zoomed = FModel.Gain > 1.0;
     const std::int32_t StatusRight = StatusText.Width + 15;
     const std::int32_t ZoomRight = StatusRight + 2 + ZoomText.Width + 15;
     const QRect Area(QPoint(5, 3), QPoint((Zoomed ? ZoomRight : StatusRight) - 1, 17));
-    if (BoxesChanged || ComposedUnder(Area)) {
+    if (Changed || ComposedUnder(Area)) {
         DrawStatusBox(StatusRight);
         if (Zoomed)
             DrawZoomBox(StatusRight + 2);
         MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
     }
-    FBoxesDrawn = Boxes;
     FBoxesArea = Area;
 }
 

@@ -168,6 +168,8 @@ private:
     void KeepTimerForWork();
     const TQuorValue& Band(std::int32_t Index) const;
     std::int32_t LevelToY(double Value) const;
+    bool NoteBoxesChange();
+    void DrawBoxes(bool Changed);
     void DrawStatusBox(std::int32_t Right);
     void DrawZoomBox(std::int32_t Left);
     void BuildLabels();
