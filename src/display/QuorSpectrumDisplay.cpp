@@ -406,10 +406,9 @@ void TQuorSpectrumDisplay::DrawBars() {
 // A change of text has the old boxes' rows composed; true then.
 bool TQuorSpectrumDisplay::NoteBoxesChange() {
     RefreshStatusText();
-    const bool Zoomed = FModel.Gain > 1.0;
-    if (Zoomed)
+    if (Zoomed())
         RefreshZoomText();
-    const TBoxes Boxes{StatusText.Layout.text(), Zoomed ? ZoomText.Layout.text() : QString()};
+    const TBoxes Boxes{StatusText.Layout.text(), Zoomed() ? ZoomText.Layout.text() : QString()};
     if (Boxes == FBoxesDrawn)
         return false;
     MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
@@ -419,13 +418,12 @@ bool TQuorSpectrumDisplay::NoteBoxesChange() {
 }
 
 void TQuorSpectrumDisplay::DrawBoxes(bool Changed) {
-    const bool Zoomed = FModel.Gain > 1.0;
     const std::int32_t StatusRight = StatusText.Width + 15;
     const std::int32_t ZoomRight = StatusRight + 2 + ZoomText.Width + 15;
-    const QRect Area(QPoint(5, 3), QPoint((Zoomed ? ZoomRight : StatusRight) - 1, 17));
+    const QRect Area(QPoint(5, 3), QPoint((Zoomed() ? ZoomRight : StatusRight) - 1, 17));
     if (Changed || ComposedUnder(Area)) {
         DrawStatusBox(StatusRight);
-        if (Zoomed)
+        if (Zoomed())
             DrawZoomBox(StatusRight + 2);
         MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
     }

@@ -168,6 +168,8 @@ private:
     void KeepTimerForWork();
     const TQuorValue& Band(std::int32_t Index) const;
     std::int32_t LevelToY(double Value) const;
+    // The zoom box shows while the gain stretches the scale.
+    bool Zoomed() const { return FModel.Gain > 1.0; }
     bool NoteBoxesChange();
     void DrawBoxes(bool Changed);
     void DrawStatusBox(std::int32_t Right);
