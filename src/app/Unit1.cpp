@@ -162,6 +162,7 @@ TForm1::~TForm1() {
     // The recorder may still hand over a last buffer while it stops; the
     // displays must still be there for it.
     delete Rec;
+    Rec = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -480,6 +481,7 @@ void TForm1::ReadManual1Click(QObject*) {
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
     SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
+    BatchWhileUnseen();
     // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
         return;
@@ -492,11 +494,22 @@ void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, boo
 }
 
 bool TForm1::eventFilter(QObject* Watched, QEvent* Event) {
+    // Uncovered, the buffers held back come at once.
+    if (Watched == windowHandle() && Event->type() == QEvent::Expose)
+        BatchWhileUnseen();
     // Shown again after buffers that passed it by, the readout catches up
     // before it paints.
     if (Watched == ToneReadout && Event->type() == QEvent::Paint && !SpectrumDisplay->Frozen())
         ShowLoudestTone();
     return QMainWindow::eventFilter(Watched, Event);
+}
+
+// Off screen nothing shows the buffers the moment they come, so the device
+// may hand them over several at a time: fewer wake-ups, the same picture.
+void TForm1::BatchWhileUnseen() {
+    const bool Unseen = !IsOnScreen(*SpectrumDisplay);
+    if (Rec != nullptr && Rec->Batched() != Unseen)
+        Rec->SetBatched(Unseen);
 }
 
 void TForm1::ShowLoudestTone() {
@@ -680,6 +693,9 @@ void TForm1::showEvent(QShowEvent* Event) {
     if (!FShownOnce) {
         FShownOnce = true;
         CentreOnScreen();
+        // Restored, the buffers held back come at once.
+        windowHandle()->installEventFilter(this);
+        connect(windowHandle(), &QWindow::visibilityChanged, this, [this] { BatchWhileUnseen(); });
     }
     QMainWindow::showEvent(Event);
 }

@@ -106,6 +106,7 @@ private:
     void RecDeactivate(QObject* Sender);
     // The strongest tone of the last block, or "–" in silence.
     void ShowLoudestTone();
+    void BatchWhileUnseen();
     void LoadDevice(const TSettingsKey& Key);
     void LoadBounds(const TSettingsKey& Key);
     // Opens the recorder and shows it running; a refusal leaves capture

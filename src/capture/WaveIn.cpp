@@ -123,6 +123,13 @@ bool TWaveAudioIn::Open() {
     return OpenDevice(Format.Format);
 }
 
+void TWaveAudioIn::SetBatched(bool Value) {
+    std::lock_guard Guard(FLock);
+    FBatched = Value;
+    if (IsDeviceOpen())
+        waveInSetBatched(FHandle, Value);
+}
+
 bool TWaveAudioIn::OpenDevice(const WAVEFORMATEX* Format) {
     FWaveFormat = *Format;
     FWaveFormat.cbSize = 0;
@@ -132,8 +139,11 @@ bool TWaveAudioIn::OpenDevice(const WAVEFORMATEX* Format) {
         const MMRESULT Result =
             waveInOpen(&Opened, DeviceID(), Format, FCallback, 0, FCallbackKind);
         FHandle = Opened;
-        if (CheckResult(Result))
+        if (CheckResult(Result)) {
+            if (FBatched)
+                waveInSetBatched(Opened, true);
             return true;
+        }
     } catch (...) {
         // Dropped: the error DoError throws when there is no OnError, or one
         // from the handler. The caller then learns of the failure only from

@@ -23,6 +23,11 @@ public:
     std::uint32_t GetPosition() override;
     bool IsFormatSupported(PWaveFormatEx Format) override;
 
+    // Lets the device hand over buffers in batches, for fewer wake-ups while
+    // nobody watches what they show (waveInSetBatched). Kept across opens.
+    void SetBatched(bool Value);
+    bool Batched() const { return FBatched; }
+
     TWaveAudioGetFormatEvent OnFormat;
 
 protected:
@@ -59,6 +64,7 @@ private:
 
     std::atomic<HWAVEIN> FHandle = 0;
     std::atomic<bool> FPaused = false;
+    std::atomic<bool> FBatched = false;
     TPCMFormat FPCMFormat = TPCMFormat::Mono16bit8000Hz;
 };
 

@@ -70,6 +70,30 @@ TEST_F(StartStop, StatusPanelReadsTheLoudestToneAndADashInSilence) {
     EXPECT_EQ(F.ToneReadout->text(), "–");
 }
 
+// Minimised, nothing shows the buffers as they come, so the device may batch
+// them, in this recording and the next; shown again, it hands them over one
+// by one at once, before any buffer comes.
+TEST_F(StartStop, MinimisedTheDeviceBatchesItsBuffersUntilTheWindowShowsAgain) {
+    TForm1& F = CreateForm();
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    ClickStart();
+    RecordToneBuffer(1000.0);
+    EXPECT_FALSE(Driver->IsBatched());
+
+    F.showMinimized();
+    QCoreApplication::processEvents();
+    RecordToneBuffer(1000.0);
+    EXPECT_TRUE(Driver->IsBatched());
+    F.btnStart->click();
+    ClickStart();
+    EXPECT_TRUE(Driver->IsBatched());
+
+    F.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    EXPECT_FALSE(Driver->IsBatched());
+}
+
 TEST_F(StartStop, RecordedBuffersReachTheSpectrumAndTheStrip) {
     TForm1& F = CreateForm();
     ClickStart();

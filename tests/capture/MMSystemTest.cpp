@@ -157,10 +157,13 @@ TEST_F(WaveInLayer, ChecksHeaderFlagsAndNotifiesOpenDataAndClose) {
     EXPECT_FALSE(Header.dwFlags & WHDR_INQUEUE);
     EXPECT_EQ(waveInUnprepareHeader(Handle, &Header, sizeof Header), MMSYSERR_NOERROR);
     EXPECT_FALSE(Header.dwFlags & WHDR_PREPARED);
+    EXPECT_EQ(waveInSetBatched(Handle, true), MMSYSERR_NOERROR);
+    EXPECT_TRUE(Second->IsBatched());
 
     EXPECT_EQ(waveInClose(Handle), MMSYSERR_NOERROR);
     EXPECT_EQ(NextNotification(), MM_WIM_CLOSE);
     EXPECT_EQ(waveInStart(Handle), MMSYSERR_INVALHANDLE) << "the handle is gone";
+    EXPECT_EQ(waveInSetBatched(Handle, false), MMSYSERR_INVALHANDLE);
 }
 
 TEST_F(WaveInLayer, PassesDriverFailuresThrough) {

@@ -264,5 +264,54 @@ TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {
     EXPECT_LT(std::abs(MedianLatency), 2 * 50.0);
 }
 
+// Batched, the server sends several buffers' worth at a time: they come back
+// full, in bursts. Unbatched again, one buffer's worth at a time.
+TEST_F(PulseStreamTest, BatchedBuffersComeInBurstsAndUnbatchedOneByOneAgain) {
+    Open();
+    auto& Pulse = static_cast<TPulseStream&>(*Stream);
+    PulseTestBuffers Buffers(10, BytesFor50ms);
+    Queue(Buffers);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    ASSERT_EQ(Pulse.FragmentBytes(), BytesFor50ms);
+    std::size_t Done = 0;
+    // Records Count more buffers, queueing each returned one again.
+    const auto Record = [&](std::size_t Count) {
+        for (const std::size_t Last = Done + Count; Done < Last; ++Done) {
+            ASSERT_TRUE(Sink.WaitForBuffers(Done + 1, 3s));
+            WAVEHDR* Header = Sink.Returned()[Done];
+            ASSERT_EQ(Header->dwBytesRecorded, BytesFor50ms);
+            Header->dwBytesRecorded = 0;
+            ASSERT_EQ(Stream->AddBuffer(Header), MMSYSERR_NOERROR);
+        }
+    };
+    // The spacings of the last Count buffers returned, in milliseconds.
+    const auto Spacings = [&](std::size_t Count) {
+        const auto Times = Sink.ReturnTimes();
+        std::vector<double> Ms;
+        for (std::size_t I = Done - Count + 1; I < Done; ++I)
+            Ms.push_back(
+                std::chrono::duration<double, std::milli>(Times[I] - Times[I - 1]).count());
+        return Ms;
+    };
+
+    Stream->SetBatched(true);
+    Record(10); // what the server had ready, and its answer
+    EXPECT_GT(Pulse.FragmentBytes(), BytesFor50ms);
+    EXPECT_LE(Pulse.FragmentBytes(), 5 * BytesFor50ms);
+    Record(20);
+    const std::vector<double> Batched = Spacings(20);
+    const auto InBurst =
+        std::count_if(Batched.begin(), Batched.end(), [](double Ms) { return Ms < 10.0; });
+    EXPECT_GE(InBurst, 6) << "buffers of one batch come together";
+
+    Stream->SetBatched(false);
+    Record(10);
+    EXPECT_EQ(Pulse.FragmentBytes(), BytesFor50ms);
+    Record(20);
+    EXPECT_NEAR(Median(Spacings(20)), 50.0, 10.0);
+    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+}
+
 } // namespace
 } // namespace vireon

@@ -308,6 +308,13 @@ MMRESULT waveInGetPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt) {
     return WithHandle(hwi, [pmmt](TWaveInHandle& H) { return H.Stream().GetPosition(*pmmt); });
 }
 
+MMRESULT waveInSetBatched(HWAVEIN hwi, bool fBatched) {
+    return WithHandle(hwi, [fBatched](TWaveInHandle& H) {
+        H.Stream().SetBatched(fBatched);
+        return MMSYSERR_NOERROR;
+    });
+}
+
 MMRESULT waveInAbandon(HWAVEIN hwi) {
     const MMRESULT Result = WithHandle(hwi, [](TWaveInHandle& H) {
         H.Abandon();

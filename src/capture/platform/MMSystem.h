@@ -166,6 +166,10 @@ MMRESULT waveInStop(HWAVEIN hwi);
 MMRESULT waveInReset(HWAVEIN hwi);
 MMRESULT waveInClose(HWAVEIN hwi);
 MMRESULT waveInGetPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt);
+// Our own: lets the device hand over buffers in batches (TWaveInStream::
+// SetBatched) while fBatched is true. Takes effect at once and lasts until
+// changed or closed.
+MMRESULT waveInSetBatched(HWAVEIN hwi, bool fBatched);
 // Our own last resort when a device stopped answering: ends the stream at
 // once, whatever it still holds (the driver touches no header afterwards),
 // marks those headers done and forgets the handle. No notification follows.

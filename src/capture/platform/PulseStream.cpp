@@ -302,27 +302,51 @@ MMRESULT TPulseStream::Cork(bool Paused) {
 // With the loop's lock held. A server that refuses the new length keeps
 // the old one, which records as well, only with more wake-ups.
 void TPulseStream::FitFragmentToBuffers() {
-    std::uint32_t Length = 0;
+    TCompletion Changed{FConnection.get()};
+    if (pa_operation* Operation = RequestFragment(&OnCompleted, &Changed))
+        Await(*FConnection, Operation, Changed);
+}
+
+void TPulseStream::SetBatched(bool Batched) {
+    FConnection->Lock();
+    FBatched = Batched;
+    if (FRunning)
+        if (pa_operation* Operation = RequestFragment(nullptr, nullptr))
+            pa_operation_unref(Operation);
+    FConnection->Unlock();
+}
+
+// With the loop's lock held: asks for pieces of WantedFragmentBytes(), if
+// that is new; the server's answer completes the returned operation.
+pa_operation* TPulseStream::RequestFragment(pa_stream_success_cb_t Done, void* Data) {
+    const std::uint32_t Bytes = WantedFragmentBytes();
+    const pa_buffer_attr* Current =
+        FStream != nullptr ? pa_stream_get_buffer_attr(FStream) : nullptr;
+    if (Bytes == 0 || Current == nullptr || Current->fragsize == Bytes)
+        return nullptr;
+    pa_buffer_attr Attributes = *Current;
+    Attributes.fragsize = Bytes;
+    return pa_stream_set_buffer_attr(FStream, &Attributes, Done, Data);
+}
+
+std::uint32_t TPulseStream::WantedFragmentBytes() {
+    std::uint64_t Length = 0;
     {
         std::lock_guard<std::mutex> Guard(FQueueLock);
         Length = FQueue.FrontLength();
     }
-    // Longer pieces would hold back the position and what a Stop hands
-    // back of a long buffer.
-    const std::uint64_t Longest =
-        std::uint64_t{FFormat.nAvgBytesPerSec} * TPulseStream::LongestFragmentMilliseconds / 1000;
     const std::uint32_t Frame = std::max<std::uint32_t>(FFormat.nBlockAlign, 1);
-    const auto Wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(Length, Longest));
-    const std::uint32_t Bytes = Wanted / Frame * Frame;
-    const pa_buffer_attr* Current =
-        FStream != nullptr ? pa_stream_get_buffer_attr(FStream) : nullptr;
-    if (Bytes == 0 || Current == nullptr || Current->fragsize == Bytes)
-        return;
-    pa_buffer_attr Attributes = *Current;
-    Attributes.fragsize = Bytes;
-    TCompletion Changed{FConnection.get()};
-    Await(*FConnection, pa_stream_set_buffer_attr(FStream, &Attributes, &OnCompleted, &Changed),
-          Changed);
+    Length = Length / Frame * Frame;
+    if (Length == 0)
+        return 0;
+    // Longer pieces would hold back the position and what a Stop hands
+    // back of a long buffer; batched, that is what is wanted.
+    const auto BytesIn = [this, Frame](unsigned Milliseconds) {
+        return std::uint64_t{FFormat.nAvgBytesPerSec} * Milliseconds / 1000 / Frame * Frame;
+    };
+    const std::uint64_t OneBuffer = std::min(Length, BytesIn(LongestFragmentMilliseconds));
+    const std::uint64_t Batch = BytesIn(BatchedFragmentMilliseconds) / Length * Length;
+    return static_cast<std::uint32_t>(FBatched ? std::max(OneBuffer, Batch) : OneBuffer);
 }
 
 std::uint32_t TPulseStream::FragmentBytes() {

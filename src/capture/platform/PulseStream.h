@@ -31,6 +31,8 @@ public:
     // buffer stays current.
     static constexpr unsigned FragmentMilliseconds = 10;
     static constexpr unsigned LongestFragmentMilliseconds = 50;
+    // Batched, the pieces hold as many whole buffers as fit in this.
+    static constexpr unsigned BatchedFragmentMilliseconds = 250;
 
     TPulseStream(std::shared_ptr<TPulseConnection> Connection, const WAVEFORMATEX& Format,
                  TWaveInSink& Sink);
@@ -50,6 +52,9 @@ public:
     MMRESULT Reset() override;
     MMRESULT Close() override;
     MMRESULT GetPosition(MMTIME& Time) override;
+    // Asks the server for the new length of pieces without waiting for its
+    // answer, so a window that is shown again never waits for the server.
+    void SetBatched(bool Batched) override;
 
     // The stream's latency as the server reports it; false while unknown.
     // Between the server's timing updates it is estimated, and may then come
@@ -68,6 +73,8 @@ private:
     void HandleLost();
     MMRESULT Cork(bool Paused);
     void FitFragmentToBuffers();
+    pa_operation* RequestFragment(pa_stream_success_cb_t Done, void* Data);
+    std::uint32_t WantedFragmentBytes();
     void Disconnect();
 
     std::shared_ptr<TPulseConnection> FConnection;
@@ -81,6 +88,7 @@ private:
     bool FRunning = false;
     bool FOpened = false; // connected: a failure from here on is a lost device
     bool FLost = false;
+    bool FBatched = false;
     std::atomic<std::uint64_t> FPositionBytes{0};
 };
 

@@ -62,6 +62,12 @@ public:
     virtual MMRESULT Close() = 0;
     // Position of the recording in TIME_MS, TIME_SAMPLES or TIME_BYTES.
     virtual MMRESULT GetPosition(MMTIME& Time) = 0;
+    // Batched, the device may hold full buffers back and hand several over
+    // at once, for fewer wake-ups while nobody watches the picture. Order and
+    // contents stay; the position and what a Stop hands back may lag by one
+    // batch. Unbatched again, what was held back comes at once. A device
+    // that cannot batch ignores it.
+    virtual void SetBatched(bool) {}
 };
 
 // One device as a list shows it. Numbers move when devices come and go; the

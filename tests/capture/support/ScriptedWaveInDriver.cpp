@@ -75,6 +75,11 @@ bool TScriptedWaveInDriver::IsOpen() const {
     return FSink != nullptr;
 }
 
+bool TScriptedWaveInDriver::IsBatched() const {
+    std::lock_guard Guard(FMutex);
+    return FBatched;
+}
+
 bool TScriptedWaveInDriver::IsStarted() const {
     std::lock_guard Guard(FMutex);
     return FStarted;
@@ -156,6 +161,7 @@ MMRESULT TScriptedWaveInDriver::Open(UINT Device, const WAVEFORMATEX& Format, TW
     FSink = &Sink;
     FOpenFormat = Format;
     FStarted = false;
+    FBatched = false;
     Stream = std::make_unique<TScriptedWaveInStream>(*this);
     return MMSYSERR_NOERROR;
 }

@@ -70,6 +70,8 @@ public:
     std::uint32_t FrontBufferLength() const;
     bool IsOpen() const;
     bool IsStarted() const;
+    // Whether the open stream was last asked to batch its buffers.
+    bool IsBatched() const;
     std::optional<WAVEFORMATEX> OpenFormat() const;
     std::size_t CallCount(TScriptedCall Call) const;
     std::vector<TScriptedCall> CallLog() const;
@@ -100,6 +102,7 @@ private:
     bool FHoldOnReset = false;
     std::uint32_t FPartialBytesOnReset = 0;
     bool FStarted = false;
+    bool FBatched = false;
     TWaveInSink* FSink = nullptr;
     std::optional<WAVEFORMATEX> FOpenFormat;
     std::vector<WAVEHDR*> FQueue;

@@ -70,4 +70,9 @@ MMRESULT TScriptedWaveInStream::GetPosition(MMTIME& Time) {
     return MMSYSERR_NOERROR;
 }
 
+void TScriptedWaveInStream::SetBatched(bool Batched) {
+    std::lock_guard Guard(FDriver.FMutex);
+    FDriver.FBatched = Batched;
+}
+
 } // namespace vireon::test

@@ -19,6 +19,7 @@ public:
     MMRESULT Reset() override;
     MMRESULT Close() override;
     MMRESULT GetPosition(MMTIME& Time) override;
+    void SetBatched(bool Batched) override;
 
 private:
     TScriptedWaveInDriver& FDriver;
