@@ -159,10 +159,14 @@ TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
 }
 
 TForm1::~TForm1() {
+    // The window goes after the recorder and the displays.
+    if (QWindow* Window = windowHandle()) {
+        Window->removeEventFilter(this);
+        Window->disconnect(this);
+    }
     // The recorder may still hand over a last buffer while it stops; the
     // displays must still be there for it.
     delete Rec;
-    Rec = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -481,7 +485,6 @@ void TForm1::ReadManual1Click(QObject*) {
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
     SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
-    BatchWhileUnseen();
     // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
         return;
@@ -494,7 +497,7 @@ void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, boo
 }
 
 bool TForm1::eventFilter(QObject* Watched, QEvent* Event) {
-    // Uncovered, the buffers held back come at once.
+    // Covered or uncovered.
     if (Watched == windowHandle() && Event->type() == QEvent::Expose)
         BatchWhileUnseen();
     // Shown again after buffers that passed it by, the readout catches up
@@ -507,8 +510,8 @@ bool TForm1::eventFilter(QObject* Watched, QEvent* Event) {
 // Off screen nothing shows the buffers the moment they come, so the device
 // may hand them over several at a time: fewer wake-ups, the same picture.
 void TForm1::BatchWhileUnseen() {
-    const bool Unseen = !IsOnScreen(*SpectrumDisplay);
-    if (Rec != nullptr && Rec->Batched() != Unseen)
+    const bool Unseen = !IsOnScreen(*this);
+    if (Rec->Batched() != Unseen)
         Rec->SetBatched(Unseen);
 }
 
@@ -693,7 +696,8 @@ void TForm1::showEvent(QShowEvent* Event) {
     if (!FShownOnce) {
         FShownOnce = true;
         CentreOnScreen();
-        // Restored, the buffers held back come at once.
+        // Minimised or restored, covered or uncovered: shown again, the
+        // buffers held back come at once, before the next is due.
         windowHandle()->installEventFilter(this);
         connect(windowHandle(), &QWindow::visibilityChanged, this, [this] { BatchWhileUnseen(); });
     }
