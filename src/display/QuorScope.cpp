@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vireon {
 
@@ -61,9 +62,14 @@ void TQuorScope::AddColumn(const TQuorValues& Values) {
     if (CursorX > static_cast<float>(width()))
         CursorX = 0.0f;
     DrawMarker();
-    // Only the column and the marker changed; a strip off screen has
-    // nothing there to bring up to date.
-    if (IsOnScreen(*this))
+    // Only the column and the marker changed. Off screen nothing is painted;
+    // shown again, the window system shows the last picture painted, so the
+    // next column brings up the ones drawn meanwhile too.
+    if (!IsOnScreen(*this))
+        FColumnsUnshown = true;
+    else if (std::exchange(FColumnsUnshown, false))
+        repaint();
+    else
         repaint(QRect(Column, 0, 2, height()));
 }
 

@@ -60,6 +60,8 @@ private:
     // Where the last column went, and how many there are on the strip.
     int FLastColumn = -1;
     int FColumns = 0;
+    // Columns were drawn while the strip was off screen.
+    bool FColumnsUnshown = false;
     std::int32_t FBandCount = TQuorSpectrumModel::BandCount;
     TReadoutBox* FReadout = nullptr;
 };

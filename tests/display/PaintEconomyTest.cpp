@@ -284,6 +284,30 @@ TEST(PaintEconomy, TheStripRepaintsOnlyTheColumnItDrewAndItsMarker) {
         ASSERT_EQ(Log.Rects.size(), 1u) << Column;
         EXPECT_EQ(Log.Rects[0], QRect(Column, 0, 2, 76)) << Column;
     }
+
+    // Minimised, nothing is painted. Shown again, the window system shows
+    // the last picture it had, so the columns drawn meanwhile come with the
+    // next one.
+    Scope.showMinimized();
+    QCoreApplication::processEvents();
+    Log.Rects.clear();
+    for (int Column = 40; Column < 50; ++Column)
+        Scope.AddColumn(Values);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Log.Rects.empty());
+    Scope.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Scope));
+    QCoreApplication::processEvents();
+    Log.Rects.clear();
+    Scope.AddColumn(Values);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(Log.Rects.empty());
+    EXPECT_TRUE(Log.Rects[0].contains(QRect(40, 0, 12, 76)));
+    Log.Rects.clear();
+    Scope.AddColumn(Values);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Log.Rects.size(), 1u);
+    EXPECT_EQ(Log.Rects[0], QRect(51, 0, 2, 76));
 }
 
 } // namespace
