@@ -159,7 +159,8 @@ TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
 }
 
 TForm1::~TForm1() {
-    // The window goes after the recorder and the displays.
+    // The window outlives the recorder and the displays: its hooks must not
+    // reach them once they are gone.
     if (QWindow* Window = windowHandle()) {
         Window->removeEventFilter(this);
         Window->disconnect(this);

@@ -213,6 +213,15 @@ double Median(std::vector<double> Values) {
     return Values[Values.size() / 2];
 }
 
+// The gaps before the buffers returned First to End - 1, in milliseconds.
+std::vector<double> GapsMs(PulseRecordingSink& Sink, std::size_t First, std::size_t End) {
+    const auto Times = Sink.ReturnTimes();
+    std::vector<double> Gaps;
+    for (std::size_t I = First; I < End; ++I)
+        Gaps.push_back(std::chrono::duration<double, std::milli>(Times[I] - Times[I - 1]).count());
+    return Gaps;
+}
+
 TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {
     Open();
     auto& Pulse = static_cast<TPulseStream&>(*Stream);
@@ -238,10 +247,7 @@ TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {
 
     // The first buffers fill from what the server had ready at Start.
     const auto Times = Sink.ReturnTimes();
-    std::vector<double> SpacingMs;
-    for (std::size_t I = Queued + 1; I < Recorded; ++I)
-        SpacingMs.push_back(
-            std::chrono::duration<double, std::milli>(Times[I] - Times[I - 1]).count());
+    const std::vector<double> SpacingMs = GapsMs(Sink, Queued + 1, Recorded);
     const double MedianSpacing = Median(SpacingMs);
     const double WorstSpacing = *std::max_element(SpacingMs.begin(), SpacingMs.end());
     const double AverageSpacing =
@@ -284,15 +290,8 @@ TEST_F(PulseStreamTest, BatchedBuffersComeInBurstsAndUnbatchedOneByOneAgain) {
             ASSERT_EQ(Stream->AddBuffer(Header), MMSYSERR_NOERROR);
         }
     };
-    // The spacings of the last Count buffers returned, in milliseconds.
-    const auto Spacings = [&](std::size_t Count) {
-        const auto Times = Sink.ReturnTimes();
-        std::vector<double> Ms;
-        for (std::size_t I = Done - Count + 1; I < Done; ++I)
-            Ms.push_back(
-                std::chrono::duration<double, std::milli>(Times[I] - Times[I - 1]).count());
-        return Ms;
-    };
+    // The gaps between the last Count buffers returned.
+    const auto Spacings = [&](std::size_t Count) { return GapsMs(Sink, Done - Count + 1, Done); };
 
     Stream->SetBatched(true);
     Record(10); // what the server had ready, and its answer
