@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <span>
 #include <utility>
 
 namespace vireon {
@@ -44,6 +46,8 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setAttribute(Qt::WA_NoSystemBackground);
     FModel.GetBands(FBands);
     ComposedTop.fill(-1);
+    // Reserved for the clip light's text, so that painting allocates nothing.
+    TextBands.reserve(4);
     FModel.OnBlockDone = [this] { BlockDone(); };
     FReadout = new TReadoutBox(this);
     setMouseTracking(true);
@@ -237,6 +241,7 @@ void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
 void TQuorSpectrumDisplay::Paint() {
     HashOverlays();
     DrawBars();
+    NoteBandsDrawn();
     DrawOverlays();
     if (!GraphInBackBuffer)
         BackCanvas.Draw(Margin, 10, GraphBitmap);
@@ -257,6 +262,7 @@ void TQuorSpectrumDisplay::DrawOverlays() {
 // they change.
 void TQuorSpectrumDisplay::HashOverlays() {
     OverlayHash.fill(HashStart);
+    TextBands.clear();
     FHashingOverlays = true;
     DrawOverlays();
     FHashingOverlays = false;
@@ -495,6 +501,50 @@ void TQuorSpectrumDisplay::ComposeBars() {
     }
 }
 
+// Overlays are drawn only over the bands whose pixels this paint changes:
+// over the others lie the same overlays as before, on the same bars. Text
+// is not clipped to bands, so it takes every band under it along.
+void TQuorSpectrumDisplay::NoteBandsDrawn() {
+    for (std::int32_t I = 0; I < BandCount; ++I)
+        BandDrawn[I] = OverlayChanged[I] || !DirtyRows[I].Empty();
+    for (const auto& [First, Last] : TextBands) {
+        const auto Bands = std::span(BandDrawn).subspan(First, Last - First + 1);
+        if (std::ranges::any_of(Bands, std::identity()))
+            std::ranges::fill(Bands, true);
+    }
+}
+
+// Draws one overlay over the drawn bands under X1..X2-1, run by run of
+// neighbouring ones, and leaves the other bands' pixels as they are.
+template <typename TDraw>
+void TQuorSpectrumDisplay::DrawInDrawnBands(std::int32_t X1, std::int32_t X2, TDraw Draw) {
+    if (BarWidth <= 0)
+        return;
+    const auto [First, Last] = BandsUnder(X1, X2);
+    std::int32_t I = First;
+    while (I <= Last) {
+        if (!BandDrawn[I]) {
+            ++I;
+            continue;
+        }
+        std::int32_t End = I + 1;
+        while (End <= Last && BandDrawn[End])
+            ++End;
+        GraphCanvas.ClipColumns(I * BarWidth, End * BarWidth);
+        Draw();
+        I = End;
+    }
+    GraphCanvas.Unclip();
+}
+
+// The first and last band under columns X1..X2-1 of the graph, for a
+// positive bar width.
+std::pair<std::int32_t, std::int32_t> TQuorSpectrumDisplay::BandsUnder(std::int32_t X1,
+                                                                       std::int32_t X2) const {
+    return {std::clamp(std::min(X1, X2) / BarWidth, 0, BandCount - 1),
+            std::clamp((std::max(X1, X2) - 1) / BarWidth, 0, BandCount - 1)};
+}
+
 // Notes the rows of the bands under X1..X2-1 by Y1..Y2-1 of the graph as
 // changed by this paint.
 void TQuorSpectrumDisplay::MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
@@ -546,8 +596,7 @@ void TQuorSpectrumDisplay::ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::
         return;
     const std::int32_t Top = std::clamp(std::min(Y1, Y2), 0, BarHeight);
     const std::int32_t Bottom = std::clamp(std::max(Y1, Y2), 0, BarHeight);
-    const std::int32_t First = std::clamp(std::min(X1, X2) / BarWidth, 0, BandCount - 1);
-    const std::int32_t Last = std::clamp((std::max(X1, X2) - 1) / BarWidth, 0, BandCount - 1);
+    const auto [First, Last] = BandsUnder(X1, X2);
     for (std::int32_t I = First; I <= Last; ++I)
         Mark(I, Top, Bottom);
 }
@@ -555,38 +604,45 @@ void TQuorSpectrumDisplay::ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::
 void TQuorSpectrumDisplay::OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                             std::int32_t Y2, QRgb Outline, QRgb Fill) {
     if (!NoteOverlay(X1, Y1, X2, Y2, {1, Outline, Fill}))
-        GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill);
+        DrawInDrawnBands(X1, X2, [&] { GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill); });
 }
 
 void TQuorSpectrumDisplay::OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                        std::int32_t Y2, QRgb Color) {
     if (!NoteOverlay(X1, Y1, X2, Y2, {2, Color}))
-        GraphCanvas.FillRect(X1, Y1, X2, Y2, Color);
+        DrawInDrawnBands(X1, X2, [&] { GraphCanvas.FillRect(X1, Y1, X2, Y2, Color); });
 }
 
 void TQuorSpectrumDisplay::OverlayText(std::int32_t X, std::int32_t Y,
                                        const TRasterCanvas::TText& Text, QRgb Color,
                                        QRgb Background) {
-    if (!NoteOverlay(X, Y, X + Text.Width, Y + Text.Height,
-                     {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}))
+    const std::int32_t X2 = X + Text.Width;
+    if (FHashingOverlays && BarWidth > 0)
+        TextBands.push_back(BandsUnder(X, X2));
+    // Its bands are all drawn or none.
+    if (!NoteOverlay(X, Y, X2, Y + Text.Height,
+                     {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}) &&
+        BarWidth > 0 && BandDrawn[BandsUnder(X, X2).first])
         GraphCanvas.TextOut(X, Y, Text, Color, Background);
 }
 
 void TQuorSpectrumDisplay::OverlayMoveTo(std::int32_t X, std::int32_t Y) {
     FOverlayPen = QPoint(X, Y);
-    if (!FHashingOverlays)
-        GraphCanvas.MoveTo(X, Y);
 }
 
 void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Color) {
     // Every pixel the line sets lies in the box of its two ends; which way
     // it runs sets which of them it leaves out.
     const QPoint From = std::exchange(FOverlayPen, QPoint(X, Y));
+    const std::int32_t Left = std::min(From.x(), X);
+    const std::int32_t Right = std::max(From.x(), X) + 1;
     if (!NoteOverlay(
-            std::min(From.x(), X), std::min(From.y(), Y), std::max(From.x(), X) + 1,
-            std::max(From.y(), Y) + 1,
+            Left, std::min(From.y(), Y), Right, std::max(From.y(), Y) + 1,
             {4, static_cast<std::uint32_t>(From.x()), static_cast<std::uint32_t>(From.y()), Color}))
-        GraphCanvas.LineTo(X, Y, Color);
+        DrawInDrawnBands(Left, Right, [&] {
+            GraphCanvas.MoveTo(From.x(), From.y());
+            GraphCanvas.LineTo(X, Y, Color);
+        });
 }
 
 void TQuorSpectrumDisplay::DrawStatusBox(std::int32_t Right) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vireon {
@@ -153,6 +154,9 @@ private:
                      std::initializer_list<std::uint64_t> What);
     void MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
     void MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
+    void NoteBandsDrawn();
+    template <typename TDraw> void DrawInDrawnBands(std::int32_t X1, std::int32_t X2, TDraw Draw);
+    std::pair<std::int32_t, std::int32_t> BandsUnder(std::int32_t X1, std::int32_t X2) const;
     template <typename TMark>
     void ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
                        TMark Mark);
@@ -209,6 +213,10 @@ private:
     std::array<std::uint64_t, BandCount> OverlayHash{};
     std::array<std::uint64_t, BandCount> DrawnOverlayHash{};
     std::array<bool, BandCount> OverlayChanged{};
+    // The bands this paint draws overlays over, and the bands under each
+    // text overlay, which is drawn over all of them or none.
+    std::array<bool, BandCount> BandDrawn{};
+    std::vector<std::pair<std::int32_t, std::int32_t>> TextBands;
     bool FHashingOverlays = false;
     QPoint FOverlayPen;
     // The texts of the status and zoom boxes last drawn (no zoom box: an

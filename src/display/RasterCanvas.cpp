@@ -38,6 +38,7 @@ void TRasterCanvas::SetSize(int W, int H, QRgb Fill, bool KeepPicture) {
         FImage.setDevicePixelRatio(FRatio);
         FImage.fill(Fill);
     }
+    Unclip();
     BeginPainting();
     if (!KeepPicture || Old.isNull())
         return;
@@ -54,6 +55,7 @@ bool TRasterCanvas::SetWindow(TRasterCanvas& Parent, int X, int Y, int W, int H)
     FBits = nullptr;
     FImage = QImage();
     FWidth = FHeight = 0;
+    Unclip();
     FRatio = Parent.FRatio;
     if (Parent.FBits == nullptr || W <= 0 || H <= 0 || X < 0 || Y < 0 || X + W > Parent.Width() ||
         Y + H > Parent.Height())
@@ -65,6 +67,7 @@ bool TRasterCanvas::SetWindow(TRasterCanvas& Parent, int X, int Y, int W, int H)
     FImage = QImage(reinterpret_cast<uchar*>(Parent.Row(Top) + Left), ToDevice(X + W) - Left,
                     ToDevice(Y + H) - Top, Parent.FStride, QImage::Format_RGB32);
     FImage.setDevicePixelRatio(FRatio);
+    Unclip();
     BeginPainting();
     return true;
 }
@@ -86,10 +89,20 @@ TRasterCanvas::TText TRasterCanvas::MakeText(const QString& Text) const {
     return Result;
 }
 
+void TRasterCanvas::ClipColumns(int X1, int X2) {
+    FClipLeft = ToDevice(std::max(X1, 0));
+    FClipRight = std::min(ToDevice(std::clamp(X2, 0, Width())), DeviceWidth());
+}
+
+void TRasterCanvas::Unclip() {
+    FClipLeft = 0;
+    FClipRight = DeviceWidth();
+}
+
 void TRasterCanvas::FillRect(int X1, int Y1, int X2, int Y2, QRgb Color) {
-    X1 = ToDevice(std::max(X1, 0));
+    X1 = std::max(ToDevice(std::max(X1, 0)), FClipLeft);
     Y1 = ToDevice(std::max(Y1, 0));
-    X2 = ToDevice(std::min(X2, Width()));
+    X2 = std::min(ToDevice(std::min(X2, Width())), FClipRight);
     Y2 = ToDevice(std::min(Y2, Height()));
     if (FBits == nullptr || X2 <= X1 || Y2 <= Y1)
         return;
@@ -123,12 +136,10 @@ void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     // Error term of round(Step * |Minor| / Steps), kept in [0, 2 * Steps).
     int Error = Steps;
     const QRgb Opaque = Color | 0xFF000000u;
-    const int Width = DeviceWidth();
-    const int Height = DeviceHeight();
     QPoint Point(X0, Y0);
     for (int Step = 0; Step < Steps; ++Step) {
         if (Thickness == 1) {
-            if (Point.x() >= 0 && Point.x() < Width && Point.y() >= 0 && Point.y() < Height)
+            if (Inside(Point.x(), Point.y()))
                 Row(Point.y())[Point.x()] = Opaque;
         } else {
             PutPixel(Point.x(), Point.y(), Thickness, AlongX, Opaque);
@@ -146,7 +157,7 @@ void TRasterCanvas::PutPixel(int X, int Y, int Thickness, bool AlongX, QRgb Colo
     for (int Across = 0; Across < Thickness; ++Across) {
         const int PX = AlongX ? X : X + Across;
         const int PY = AlongX ? Y + Across : Y;
-        if (PX >= 0 && PX < DeviceWidth() && PY >= 0 && PY < DeviceHeight())
+        if (Inside(PX, PY))
             Row(PY)[PX] = Color;
     }
 }

@@ -75,6 +75,11 @@ public:
     void SetFont(const QFont& Font);
     TText MakeText(const QString& Text) const;
 
+    // Fills, lines and rectangles from now on leave the picture outside
+    // logical columns X1..X2-1 as it is; text is never clipped.
+    void ClipColumns(int X1, int X2);
+    void Unclip();
+
     // Fills X1..X2-1 by Y1..Y2-1.
     void FillRect(int X1, int Y1, int X2, int Y2, QRgb Color);
     void MoveTo(int X, int Y);
@@ -98,11 +103,17 @@ private:
     QRgb* Row(int Y);
 
     void PutPixel(int X, int Y, int Thickness, bool AlongX, QRgb Color);
+    bool Inside(int X, int Y) const {
+        return X >= FClipLeft && X < FClipRight && Y >= 0 && Y < DeviceHeight();
+    }
 
     QImage& FImage;
     qreal FRatio = 1.0;
     int FWidth = 0;
     int FHeight = 0;
+    // Device columns drawn on: FClipLeft .. FClipRight - 1 within the picture.
+    int FClipLeft = 0;
+    int FClipRight = 0;
     uchar* FBits = nullptr;
     qsizetype FStride = 0;
     QPainter FPainter;

@@ -63,13 +63,24 @@ TEST(PaintEconomy, PaintingWhatChangedGivesThePixelsOfAFreshPaint) {
     StartCapture(Display, 44100, 2048);
     std::mt19937 Random(7);
     std::uniform_real_distribution<float> Level(-5.0f, 50.0f);
+    // Halfway the clip light comes on: text over bands that are not all drawn.
+    constexpr int ClipRound = 20;
+    const auto Clip = [](TQuorSpectrumDisplay& Target) {
+        Target.Model().SetBits(16);
+        Feed(Target, StereoConstant(32767, 0, 1));
+    };
     for (int Round = 0; Round < 40; ++Round) {
         SCOPED_TRACE(Round);
-        // Some rounds move only a few bands, as a steady tone does.
+        if (Round == ClipRound)
+            Clip(Display);
+        // Some rounds move only a few bands, as a steady tone does. With the
+        // clip light on, the bars stay at their foot and the few are under it.
         const int Moved = Round % 3 == 0 ? Bands : 3;
+        const bool UnderClipLight = Round >= ClipRound;
+        const int FirstMoved = UnderClipLight ? 1 : Round * 7;
         for (int I = 0; I < Moved; ++I) {
-            TQuorValue& Band = Display.Band(Round % 3 == 0 ? I : (Round * 7 + I) % Bands);
-            Band.Level = Level(Random);
+            TQuorValue& Band = Display.Band(Moved == Bands ? I : (FirstMoved + I) % Bands);
+            Band.Level = UnderClipLight ? 1.0f + Round % 2 : Level(Random);
             // Some bars move under peaks and averages that stay.
             if (Round % 3 == 1)
                 continue;
@@ -94,6 +105,8 @@ TEST(PaintEconomy, PaintingWhatChangedGivesThePixelsOfAFreshPaint) {
         TSpectrumProbe Fresh;
         ShowOffScreen(Fresh, 803, 292);
         StartCapture(Fresh, 44100, 2048);
+        if (Round >= ClipRound)
+            Clip(Fresh);
         for (int I = 0; I < Bands; ++I)
             Fresh.Band(I) = Display.Band(I);
         Fresh.ShowPeaks = Display.ShowPeaks;
