@@ -386,9 +386,9 @@ void TQuorSpectrumDisplay::PaintScale() {
 
 void TQuorSpectrumDisplay::DrawBars() {
     // A band's rows need composing where its top moved, and where the last
-    // paint drew over it when what is drawn over it changes. Overlays that
-    // stay are drawn again over their own pixels, which leaves them as
-    // they were.
+    // paint drew over it when what is drawn over it changes. In a band that
+    // is drawn, overlays that stay are drawn again over their own pixels,
+    // which leaves them as they were.
     for (std::int32_t I = 0; I < BandCount; ++I) {
         LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
         OverlayChanged[I] = OverlayHash[I] != DrawnOverlayHash[I];
