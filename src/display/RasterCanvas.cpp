@@ -136,10 +136,13 @@ void TRasterCanvas::LineTo(int X, int Y, QRgb Color) {
     // Error term of round(Step * |Minor| / Steps), kept in [0, 2 * Steps).
     int Error = Steps;
     const QRgb Opaque = Color | 0xFF000000u;
+    const int Left = FClipLeft;
+    const int Right = FClipRight;
+    const int Height = DeviceHeight();
     QPoint Point(X0, Y0);
     for (int Step = 0; Step < Steps; ++Step) {
         if (Thickness == 1) {
-            if (Inside(Point.x(), Point.y()))
+            if (Point.x() >= Left && Point.x() < Right && Point.y() >= 0 && Point.y() < Height)
                 Row(Point.y())[Point.x()] = Opaque;
         } else {
             PutPixel(Point.x(), Point.y(), Thickness, AlongX, Opaque);
@@ -157,7 +160,7 @@ void TRasterCanvas::PutPixel(int X, int Y, int Thickness, bool AlongX, QRgb Colo
     for (int Across = 0; Across < Thickness; ++Across) {
         const int PX = AlongX ? X : X + Across;
         const int PY = AlongX ? Y + Across : Y;
-        if (Inside(PX, PY))
+        if (PX >= FClipLeft && PX < FClipRight && PY >= 0 && PY < DeviceHeight())
             Row(PY)[PX] = Color;
     }
 }

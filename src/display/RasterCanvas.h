@@ -103,9 +103,6 @@ private:
     QRgb* Row(int Y);
 
     void PutPixel(int X, int Y, int Thickness, bool AlongX, QRgb Color);
-    bool Inside(int X, int Y) const {
-        return X >= FClipLeft && X < FClipRight && Y >= 0 && Y < DeviceHeight();
-    }
 
     QImage& FImage;
     qreal FRatio = 1.0;
