@@ -215,6 +215,42 @@ TEST_F(RasterCanvasTest, AtPixelRatioTwoTheLayoutStaysAndTheDetailIsFiner) {
         }
 }
 
+// Clipped to columns, fills, lines and rectangles leave every pixel outside
+// as it was and set the same pixels inside as unclipped drawing does, at
+// pixel ratios 1 and 2; Unclip draws everywhere again.
+TEST_F(RasterCanvasTest, ClippedToColumnsDrawingChangesOnlyThoseColumns) {
+    for (const qreal Ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(Ratio);
+        QImage FreeImage;
+        TRasterCanvas Free(FreeImage);
+        for (TRasterCanvas* Target : {&Canvas, &Free}) {
+            Target->SetPixelRatio(Ratio);
+            Target->SetSize(40, 40, Paper);
+        }
+        Canvas.ClipColumns(12, 24);
+        for (TRasterCanvas* Target : {&Canvas, &Free}) {
+            Target->FillRect(5, 2, 30, 6, Fill);
+            Target->MoveTo(3, 39);
+            Target->LineTo(35, 8, Ink);
+            Target->MoveTo(14, 0);
+            Target->LineTo(22, 39, Ink);
+            Target->Rectangle(8, 20, 26, 30, Ink, Fill);
+        }
+        const int Left = 12 * static_cast<int>(Ratio);
+        const int Right = 24 * static_cast<int>(Ratio);
+        for (int Y = 0; Y < Image.height(); ++Y)
+            for (int X = 0; X < Image.width(); ++X) {
+                const QRgb Expected = X >= Left && X < Right ? FreeImage.pixel(X, Y) : Paper;
+                ASSERT_EQ(Image.pixel(X, Y), Expected) << X << "," << Y;
+            }
+
+        Canvas.Unclip();
+        Canvas.FillRect(0, 0, 40, 1, Fill);
+        EXPECT_EQ(Image.pixel(0, 0), Fill);
+        EXPECT_EQ(Image.pixel(Image.width() - 1, 0), Fill);
+    }
+}
+
 TEST_F(RasterCanvasTest, AnEmptyPictureIgnoresEveryOperation) {
     for (const QSize Size : {QSize(0, 0), QSize(0, 10), QSize(10, 0)}) {
         Canvas.SetSize(Size.width(), Size.height(), Fill);
