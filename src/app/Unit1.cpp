@@ -12,14 +12,15 @@
 #include "capture/WaveRecorders.h"
 #include "capture/platform/WaveInDriver.h"
 #include "display/OnScreen.h"
+#include "display/PictureFile.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "ui/Pictures.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -378,10 +379,11 @@ void TForm1::SavePicture1Click(QObject*) {
     Canvas.drawImage(QPointF(0, 0), Spectrum);
     Canvas.drawImage(QPointF(0, Spectrum.deviceIndependentSize().height()), Strip);
     Canvas.end();
-    // Written whole or not at all: a file already there survives a failure.
-    QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly) || !Picture.save(&File, "PNG") || !File.commit())
-        throw CouldNotWrite(Path, File.errorString());
+    try {
+        WritePngFile(Picture, Path);
+    } catch (const std::system_error& Error) {
+        throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
+    }
 }
 
 void TForm1::ExportBands1Click(QObject*) {
@@ -391,7 +393,8 @@ void TForm1::ExportBands1Click(QObject*) {
     if (Path.isEmpty() || !SpectrumDisplay)
         return;
     try {
-        WriteBandsCsv(Path.toStdString(), SpectrumDisplay->Model(), SpectrumDisplay->Reference());
+        WriteBandsCsv(QFile::encodeName(Path).toStdString(), SpectrumDisplay->Model(),
+                      SpectrumDisplay->Reference());
     } catch (const std::system_error& Error) {
         throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
     }
