@@ -1,15 +1,10 @@
 #include "analysis/BandTable.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "files/OutputFile.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <string_view>
-#include <system_error>
 
 namespace vireon {
 
@@ -36,22 +31,6 @@ void AppendInteger(std::string& Out, long long Value) {
     char Text[24];
     const auto Result = std::to_chars(Text, Text + sizeof Text, Value);
     Out.append(Text, Result.ptr);
-}
-
-[[noreturn]] void ThrowWriteError(int Error, const std::string& Path) {
-    throw std::system_error(Error, std::generic_category(), "cannot write '" + Path + "'");
-}
-
-bool WriteAll(int File, std::string_view Text) {
-    while (!Text.empty()) {
-        const ssize_t Written = ::write(File, Text.data(), Text.size());
-        if (Written < 0 && errno == EINTR)
-            continue;
-        if (Written <= 0)
-            return false;
-        Text.remove_prefix(static_cast<std::size_t>(Written));
-    }
-    return true;
 }
 
 } // namespace
@@ -104,28 +83,7 @@ std::string BandsCsv(const TQuorSpectrumModel& Model,
 
 void WriteBandsCsv(const std::string& Path, const TQuorSpectrumModel& Model,
                    const std::optional<TBandReference>& ReferenceDb) {
-    const std::string Text = BandsCsv(Model, ReferenceDb);
-    // Unique per process and call, so two writers never share a scratch file.
-    static std::atomic<unsigned> Serial{0};
-    const std::string Scratch =
-        Path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(Serial.fetch_add(1));
-    const int File = ::open(Scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (File < 0)
-        ThrowWriteError(errno, Path);
-    // Flushed before the rename: a crash must not leave an empty table in
-    // place of a good one.
-    bool Written = WriteAll(File, Text) && ::fsync(File) == 0;
-    int Error = errno;
-    if (::close(File) != 0 && Written) {
-        Written = false;
-        Error = errno;
-    }
-    if (Written && ::rename(Scratch.c_str(), Path.c_str()) == 0)
-        return;
-    if (Written)
-        Error = errno;
-    ::unlink(Scratch.c_str());
-    ThrowWriteError(Error == 0 ? EIO : Error, Path);
+    WriteOutputFile(Path, BandsCsv(Model, ReferenceDb));
 }
 
 } // namespace vireon

@@ -35,10 +35,9 @@ using TBandReference = std::array<double, TQuorSpectrumModel::BandCount>;
 std::string BandsCsv(const TQuorSpectrumModel& Model,
                      const std::optional<TBandReference>& ReferenceDb = std::nullopt);
 
-// Writes BandsCsv to Path whole or not at all: the table goes to a new file
-// beside Path, which then replaces Path, so a failure leaves whatever was
-// there. Throws std::system_error whose text names Path and the system's
-// reason.
+// Writes BandsCsv to Path by the rules of WriteOutputFile (whole or not at
+// all, through symlinks, "-" for standard output). Throws std::system_error
+// whose text names Path and the system's reason.
 void WriteBandsCsv(const std::string& Path, const TQuorSpectrumModel& Model,
                    const std::optional<TBandReference>& ReferenceDb = std::nullopt);
 

@@ -12,14 +12,15 @@
 #include "capture/WaveRecorders.h"
 #include "capture/platform/WaveInDriver.h"
 #include "display/OnScreen.h"
+#include "display/PictureFile.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "ui/Pictures.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -378,10 +379,11 @@ void TForm1::SavePicture1Click(QObject*) {
     Canvas.drawImage(QPointF(0, 0), Spectrum);
     Canvas.drawImage(QPointF(0, Spectrum.deviceIndependentSize().height()), Strip);
     Canvas.end();
-    // Written whole or not at all: a file already there survives a failure.
-    QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly) || !Picture.save(&File, "PNG") || !File.commit())
-        throw CouldNotWrite(Path, File.errorString());
+    try {
+        WritePngFile(Picture, Path);
+    } catch (const std::system_error& Error) {
+        throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
+    }
 }
 
 void TForm1::ExportBands1Click(QObject*) {
@@ -391,7 +393,8 @@ void TForm1::ExportBands1Click(QObject*) {
     if (Path.isEmpty() || !SpectrumDisplay)
         return;
     try {
-        WriteBandsCsv(Path.toStdString(), SpectrumDisplay->Model(), SpectrumDisplay->Reference());
+        WriteBandsCsv(QFile::encodeName(Path).toStdString(), SpectrumDisplay->Model(),
+                      SpectrumDisplay->Reference());
     } catch (const std::system_error& Error) {
         throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
     }
@@ -598,8 +601,10 @@ void TForm1::LoadSettings() {
     // A store that cannot be opened applies nothing; the recorder is still on
     // the default device (-1), as on a first run.
     TSettingsKey Key;
-    if (!Key.Open())
+    if (!Key.Open()) {
+        ShowSettingsProblem(Key);
         return;
+    }
     LoadGroup([&] { LoadDevice(Key); },
               [&] {
                   Rec->SetDeviceID(WAVE_MAPPER);
@@ -635,6 +640,8 @@ void TForm1::LoadSettings() {
               [&] { FFTSize = 4096; });
     SpectrumDisplay->SetReference(ReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
     setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
+    if (Key.NotARegularFile() || !Key.Writable())
+        ShowSettingsProblem(Key);
 }
 
 void TForm1::LoadDevice(const TSettingsKey& Key) {
@@ -669,8 +676,11 @@ void TForm1::LoadBounds(const TSettingsKey& Key) {
 
 void TForm1::SaveSettings() {
     TSettingsKey Key;
-    if (!Key.Open())
+    // A file that is not a regular file is left alone, as the user was told.
+    if (!Key.Open() || Key.NotARegularFile()) {
+        ShowSettingsProblem(Key);
         return;
+    }
     Key.WriteInteger(QStringLiteral("Device"), static_cast<std::int32_t>(Rec->DeviceID()));
     Key.WriteString(QStringLiteral("DeviceName"), FChosenDeviceName);
     Key.WriteInteger(QStringLiteral("FFTWindow"),
@@ -683,8 +693,24 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("Width"), width());
     Key.WriteInteger(QStringLiteral("Height"), height());
     Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
-    // A store that cannot be written keeps nothing; the program goes on as before.
-    Key.Flush();
+    // A store that cannot be written keeps nothing; the program goes on as
+    // before, and the user learns that changes will not be kept.
+    if (!Key.Flush())
+        ShowSettingsProblem(Key);
+}
+
+void TForm1::ShowSettingsProblem(const TSettingsKey& Key) {
+    // Once a run: every change saves again and would only repeat it.
+    if (FSettingsProblemShown)
+        return;
+    FSettingsProblemShown = true;
+    StatusText->setText(
+        Key.NotARegularFile()
+            ? QStringLiteral("The settings file \"%1\" is not a regular file: it is left alone and "
+                             "Vireon runs on its defaults.")
+                  .arg(Key.FileName())
+            : QStringLiteral("Settings cannot be saved to \"%1\": changes are lost at close.")
+                  .arg(Key.FileName()));
 }
 
 void TForm1::closeEvent(QCloseEvent* Event) {

@@ -109,6 +109,9 @@ private:
     void BatchWhileUnseen();
     void LoadDevice(const TSettingsKey& Key);
     void LoadBounds(const TSettingsKey& Key);
+    // Says in the status panel, once a run, that the settings file is left
+    // alone or cannot be saved.
+    void ShowSettingsProblem(const TSettingsKey& Key);
     // Opens the recorder and shows it running; a refusal leaves capture
     // stopped and is raised with the recorder's own error.
     void OpenCapture();
@@ -119,6 +122,7 @@ private:
 
     bool FClosed = false;
     bool FShownOnce = false;
+    bool FSettingsProblemShown = false;
     // What the system calls the chosen device; empty for the default device
     // or a device that has no such name.
     QString FChosenDeviceName;

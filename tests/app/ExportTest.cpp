@@ -4,10 +4,23 @@
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <future>
 
 namespace vireon::test {
 namespace {
@@ -34,6 +47,9 @@ protected:
 
 TEST_F(Export, PictureIsTheSpectrumAboveTheStripAsShown) {
     TForm1& F = RecordingForm();
+    // Held, so that the bars cannot fade by the clock between the save (a
+    // write flushed to disk may take a while) and the grabs compared below.
+    F.Freeze1->trigger();
     Answer = SettingsDir.filePath("picture.png");
     F.SavePicture1->trigger();
     EXPECT_TRUE(ErrorBoxTexts.isEmpty()) << ErrorBoxTexts.join('|').toStdString();
@@ -97,6 +113,88 @@ TEST_F(Export, AFileThatCannotBeWrittenSaysSoAndLosesNothing) {
     ErrorBoxTexts.clear();
     F.ExportBands1->trigger();
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+// Both exports follow the shared rules: through a symlink to its file, into
+// a pipe, and never replacing either.
+TEST_F(Export, ExportsGoThroughLinksAndIntoPipes) {
+    TForm1& F = RecordingForm();
+    const QString Real = SettingsDir.filePath("real");
+    const QString Link = SettingsDir.filePath("link");
+    const QString Pipe = SettingsDir.filePath("pipe");
+    ASSERT_TRUE(QFile::link("real", Link));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Pipe).constData(), 0600), 0);
+    for (QAction* Item : {F.SavePicture1, F.ExportBands1}) {
+        SCOPED_TRACE(Item->text().toStdString());
+        QFile::remove(Real);
+        Answer = Link;
+        Item->trigger();
+        QFile Written(Real);
+        ASSERT_TRUE(Written.open(QIODevice::ReadOnly));
+        const QByteArray ThroughLink = Written.readAll();
+        EXPECT_FALSE(ThroughLink.isEmpty());
+        EXPECT_TRUE(QFileInfo(Link).isSymLink());
+
+        std::future<QByteArray> Piped = std::async(std::launch::async, [&] {
+            QFile Reader(Pipe);
+            return Reader.open(QIODevice::ReadOnly) ? Reader.readAll() : QByteArray();
+        });
+        Answer = Pipe;
+        Item->trigger();
+        // An export that never opened the pipe must not leave the reader waiting.
+        if (Piped.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            ::close(::open(QFile::encodeName(Pipe).constData(), O_WRONLY | O_NONBLOCK));
+        const QByteArray ThroughPipe = Piped.get();
+        EXPECT_EQ(ThroughPipe.left(8), ThroughLink.left(8)) << "the same kind of content";
+        EXPECT_GT(ThroughPipe.size(), 100);
+        struct stat Info {};
+        ASSERT_EQ(::stat(QFile::encodeName(Pipe).constData(), &Info), 0);
+        EXPECT_TRUE(S_ISFIFO(Info.st_mode));
+    }
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty()) << ErrorBoxTexts.join('|').toStdString();
+}
+
+// A disk that fills while the picture is written (a file size limit stands
+// in for it) leaves the good picture there and says why; so does a device
+// that is full.
+TEST_F(Export, APictureThatDoesNotFitLeavesTheOldOneAndSaysWhy) {
+    TForm1& F = RecordingForm();
+    Answer = SettingsDir.filePath("picture.png");
+    F.SavePicture1->trigger();
+    QFile Good(Answer);
+    ASSERT_TRUE(Good.open(QIODevice::ReadOnly));
+    const QByteArray GoodBytes = Good.readAll();
+    Good.close();
+    ASSERT_GT(GoodBytes.size(), 2000);
+
+    rlimit Old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &Old), 0);
+    const auto OldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit Small = Old;
+    Small.rlim_cur = 1000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &Small), 0);
+    F.SavePicture1->trigger();
+    ::setrlimit(RLIMIT_FSIZE, &Old);
+    std::signal(SIGXFSZ, OldSignal);
+
+    const QString Full = SettingsDir.filePath("full.png");
+    ASSERT_TRUE(QFile::link("/dev/full", Full));
+    const QString PictureAnswer = Answer;
+    Answer = Full;
+    F.SavePicture1->trigger();
+
+    ASSERT_EQ(ErrorBoxTexts.size(), 2);
+    EXPECT_EQ(ErrorBoxTexts[0], "Vireon could not write '" + PictureAnswer +
+                                    "': " + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_EQ(ErrorBoxTexts[1], "Vireon could not write '" + Full +
+                                    "': " + QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    ASSERT_TRUE(Good.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Good.readAll(), GoodBytes);
+    EXPECT_TRUE(QFileInfo(Full).isSymLink());
+    // No scratch file is left beside the picture.
+    EXPECT_EQ(QDir(SettingsDir.path()).entryList({"*png*"}, QDir::AllEntries | QDir::System),
+              QStringList({"full.png", "picture.png"}));
+    EXPECT_TRUE(F.Running);
 }
 
 TEST_F(Export, StoredReferenceIsExportedAndKeptAcrossRestarts) {

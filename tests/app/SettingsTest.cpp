@@ -1,5 +1,7 @@
 #include "FormFixture.h"
 
+#include "common/PermissionsHonoured.h"
+
 #include "capture/WaveRecorders.h"
 #include "display/QuorSpectrumDisplay.h"
 
@@ -7,6 +9,10 @@
 #include <QFile>
 #include <QScreen>
 #include <QSettings>
+
+#include <sys/stat.h>
+
+#include <functional>
 
 namespace vireon::test {
 namespace {
@@ -187,11 +193,111 @@ TEST_F(Settings, AStoreThatCannotBeCreatedIsLeftAloneAndTheProgramGoesOn) {
     // first run.
     EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice);
 
+    // The user is told that changes will not be kept.
+    EXPECT_EQ(F.StatusText->text(), "Settings cannot be saved to \"" + SettingsFileName() +
+                                        "\": changes are lost at close.");
+
     ClickStart();
     EXPECT_TRUE(F.Running);
     F.sFadeRate->setValue(70);
     F.close();
     EXPECT_TRUE(QFileInfo(SettingsDir.filePath("Orlindt")).isFile());
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+}
+
+// Reading a pipe would wait forever and saving would replace a device: only
+// a regular file is read or written. Anything else stays as it is, and the
+// program runs on the first-run defaults and says why.
+TEST_F(Settings, AFileThatIsNotARegularFileIsLeftAlone) {
+    const QByteArray File = QFile::encodeName(SettingsFileName());
+    const auto Kind = [&] {
+        struct stat Info {};
+        return ::lstat(File.constData(), &Info) == 0 ? Info.st_mode & S_IFMT : 0;
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Make;
+        mode_t Kind;
+    };
+    const TCase Cases[] = {
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo(File.constData(), 0600), 0); }, S_IFIFO},
+        {"a link to a device", [&] { ASSERT_TRUE(QFile::link("/dev/null", SettingsFileName())); },
+         S_IFLNK},
+        {"a folder", [&] { ASSERT_TRUE(QDir().mkpath(SettingsFileName())); }, S_IFDIR},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        QDir(SettingsDir.filePath("Orlindt")).removeRecursively();
+        QDir().mkpath(SettingsDir.filePath("Orlindt"));
+        Case.Make();
+        TForm1& F = CreateForm();
+        EXPECT_EQ(F.FFTSize, 4096);
+        EXPECT_EQ(F.tbPeakHoldSpeed->value(), 2);
+        EXPECT_EQ(F.sFadeRate->value(), 90);
+        EXPECT_EQ(F.CurrentWindow, TdspWindow::fwBlackman);
+        EXPECT_EQ(F.windowTitle(), "(Orlindt) - Vireon");
+        const QString Said = "The settings file \"" + SettingsFileName() +
+                             "\" is not a regular file: it is left alone and Vireon runs on its "
+                             "defaults.";
+        EXPECT_EQ(F.StatusText->text(), Said);
+        // A change saves at once, and the close saves again.
+        F.comboWindow->setCurrentIndex(1);
+        emit F.comboWindow->activated(1);
+        F.close();
+        Form.reset();
+        EXPECT_EQ(Kind(), Case.Kind);
+        EXPECT_TRUE(ErrorBoxTexts.isEmpty());
+    }
+    struct stat Null {};
+    ASSERT_EQ(::stat("/dev/null", &Null), 0);
+    EXPECT_TRUE(S_ISCHR(Null.st_mode));
+}
+
+// A link to a regular file is followed: read, and saved in place of that
+// file, the link kept.
+TEST_F(Settings, ALinkToARegularFileIsFollowed) {
+    const QString Real = SettingsDir.filePath("kept.conf");
+    {
+        QSettings Stored(Real, QSettings::IniFormat);
+        Stored.setValue("PeakSpeed", 7);
+    }
+    QDir().mkpath(SettingsDir.filePath("Orlindt"));
+    ASSERT_TRUE(QFile::link(Real, SettingsFileName()));
+    TForm1& F = CreateForm();
+    EXPECT_EQ(F.tbPeakHoldSpeed->value(), 7);
+    EXPECT_TRUE(F.StatusText->text().isEmpty());
+    F.tbPeakHoldSpeed->setValue(4);
+    F.close();
+    EXPECT_TRUE(QFileInfo(SettingsFileName()).isSymLink());
+    EXPECT_EQ(QSettings(Real, QSettings::IniFormat).value("PeakSpeed").toString(), "4");
+}
+
+// Settings in a folder that is read-only cannot be saved: the user is told
+// once, naming the file, and everything else goes on as before.
+TEST_F(Settings, SettingsThatCannotBeSavedAreToldOnce) {
+    StoreSettings({{"PeakSpeed", "7"}});
+    const QString Folder = SettingsDir.filePath("Orlindt");
+    QFile::setPermissions(Folder, QFile::ReadOwner | QFile::ExeOwner);
+    {
+        const TPermissionsHonoured AsAUser;
+        TForm1& F = CreateForm();
+        EXPECT_EQ(F.tbPeakHoldSpeed->value(), 7);
+        EXPECT_EQ(F.StatusText->text(), "Settings cannot be saved to \"" + SettingsFileName() +
+                                            "\": changes are lost at close.");
+        // Another message takes the panel; the next failed save does not
+        // repeat the first one.
+        F.StatusText->setText("later");
+        F.comboWindow->setCurrentIndex(1);
+        emit F.comboWindow->activated(1);
+        EXPECT_EQ(F.StatusText->text(), "later");
+        F.tbPeakHoldSpeed->setValue(4);
+        F.close();
+        Form.reset();
+    }
+    QFile::setPermissions(Folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(StoredSetting("PeakSpeed"), "7");
+    EXPECT_EQ(QDir(Folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList({"Vireon.conf"}));
     EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 

@@ -12,12 +12,14 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <numbers>
 #include <optional>
 #include <thread>
@@ -31,6 +33,7 @@ namespace {
 struct TRun {
     int ExitCode = -1;
     QString Errors;
+    QByteArray Output;
     long PeakKiB = 0;
     double Seconds = 0.0;
 };
@@ -43,6 +46,7 @@ TRun RunSnapshot(const QStringList& Arguments,
     if (!Dir.isValid())
         return {};
     const QString ErrorsPath = Dir.filePath(QStringLiteral("stderr"));
+    const QString OutputPath = Dir.filePath(QStringLiteral("stdout"));
     std::vector<QByteArray> Words{QByteArrayLiteral(VIREON_SNAPSHOT)};
     for (const QString& Argument : Arguments)
         Words.push_back(Argument.toLocal8Bit());
@@ -61,6 +65,8 @@ TRun RunSnapshot(const QStringList& Arguments,
 
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 1, OutputPath.toLocal8Bit().constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&Actions, 2, ErrorsPath.toLocal8Bit().constData(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t Pid = 0;
@@ -94,6 +100,9 @@ TRun RunSnapshot(const QStringList& Arguments,
     QFile Errors(ErrorsPath);
     if (Errors.open(QIODevice::ReadOnly))
         Run.Errors = QString::fromLocal8Bit(Errors.readAll());
+    QFile Output(OutputPath);
+    if (Output.open(QIODevice::ReadOnly))
+        Run.Output = Output.readAll();
     return Run;
 }
 
@@ -193,6 +202,64 @@ TEST(SnapshotTool, AtPixelRatioTwoTheLayoutStaysAndTextIsSharp) {
     EXPECT_GT(StripLabels.Finer, 20);
 }
 
+void PutLE(QByteArray& Out, std::uint32_t Value, int Bytes) {
+    for (int I = 0; I < Bytes; ++I)
+        Out.append(static_cast<char>((Value >> (8 * I)) & 0xFF));
+}
+
+// How a WAV stores its samples: 16-bit integers, or IEEE floats of 32 or
+// 64 bits with full scale at 1.0.
+enum class TCoding { Pcm16, Float32, Float64 };
+
+void PutSample(QByteArray& Out, double Value, TCoding Coding) {
+    switch (Coding) {
+    case TCoding::Pcm16:
+        PutLE(Out,
+              static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(32768.0 * Value))),
+              2);
+        break;
+    case TCoding::Float32: {
+        const auto Single = static_cast<float>(Value);
+        Out.append(reinterpret_cast<const char*>(&Single), sizeof Single);
+        break;
+    }
+    case TCoding::Float64:
+        Out.append(reinterpret_cast<const char*>(&Value), sizeof Value);
+        break;
+    }
+}
+
+// A WAV holding Frames frames of a 1 kHz sine of peak Amplitude (full scale
+// 1.0; -12 dBFS unless given) on every channel, whose header claims Rate,
+// Channels and, when not zero, ClaimedBytes of data however many follow.
+QByteArray SineWav(std::uint32_t Rate, std::uint16_t Channels, std::uint32_t Frames,
+                   std::uint32_t ClaimedBytes = 0, TCoding Coding = TCoding::Pcm16,
+                   double Amplitude = 0.25) {
+    const std::uint16_t Bytes = Coding == TCoding::Pcm16 ? 2 : Coding == TCoding::Float32 ? 4 : 8;
+    QByteArray Data;
+    Data.reserve(static_cast<qsizetype>(Frames) * Channels * Bytes);
+    for (std::uint32_t I = 0; I < Frames; ++I) {
+        const double Sample = Amplitude * std::sin(2.0 * std::numbers::pi * 1000.0 * I / Rate);
+        for (int Channel = 0; Channel < Channels; ++Channel)
+            PutSample(Data, Sample, Coding);
+    }
+    const std::uint32_t DataBytes =
+        ClaimedBytes != 0 ? ClaimedBytes : static_cast<std::uint32_t>(Data.size());
+    QByteArray Wav("RIFF");
+    PutLE(Wav, ClaimedBytes != 0 ? ClaimedBytes : 36 + DataBytes, 4);
+    Wav.append("WAVEfmt ");
+    PutLE(Wav, 16, 4);
+    PutLE(Wav, Coding == TCoding::Pcm16 ? 1 : 3, 2);
+    PutLE(Wav, Channels, 2);
+    PutLE(Wav, Rate, 4);
+    PutLE(Wav, Rate * Channels * Bytes, 4);
+    PutLE(Wav, Channels * Bytes, 2);
+    PutLE(Wav, Bytes * 8u, 2);
+    Wav.append("data");
+    PutLE(Wav, DataBytes, 4);
+    return Wav + Data;
+}
+
 TEST(SnapshotTool, BadInputEndsWithAMessageAndAnError) {
     QTemporaryDir Dir;
     const QString NotSound = Dir.filePath(QStringLiteral("notes.txt"));
@@ -200,13 +267,19 @@ TEST(SnapshotTool, BadInputEndsWithAMessageAndAnError) {
     ASSERT_TRUE(File.open(QIODevice::WriteOnly));
     File.write("not a sound file");
     File.close();
+    const QString Empty = Dir.filePath(QStringLiteral("empty.wav"));
+    QFile EmptyFile(Empty);
+    ASSERT_TRUE(EmptyFile.open(QIODevice::WriteOnly));
+    EmptyFile.write(SineWav(44100, 2, 0));
+    EmptyFile.close();
 
     struct TCase {
         QStringList Arguments;
         const char* Mentions;
     };
     for (const TCase& Case :
-         {TCase{{"--file", NotSound}, "notes.txt"}, TCase{{"--sine", "loud"}, "--sine"},
+         {TCase{{"--file", NotSound}, "notes.txt"}, TCase{{"--file", Empty}, "holds no sound"},
+          TCase{{"--file", Dir.path()}, "is a folder"}, TCase{{"--sine", "loud"}, "--sine"},
           TCase{{"--pink", "--fft", "1000"}, "power of two"}, TCase{{"--white", "--frob"}, "frob"},
           TCase{{}, "exactly one source"}, TCase{{"--sine", "100", "--window", "Kaiser"}, "Kaiser"},
           TCase{{"--sine", "100", "--spectrum", Dir.filePath("missing/dir/x.png")},
@@ -272,6 +345,98 @@ TEST(SnapshotTool, CsvHoldsTheBandsAtTheEndOfTheInput) {
     EXPECT_EQ(Rows[1][6], QLatin1String("-48.0"));
 }
 
+// The level of the band that holds 1 kHz, as the CSV gives it, for a -6 dBFS
+// sine in a WAV of each sample coding: a float file read as integers would
+// be silence (-48.0).
+TEST(SnapshotTool, FilesOfEveryCodingGiveTheirTrueLevel) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const double Amplitude = std::pow(10.0, -6.0 / 20.0);
+    struct TCase {
+        const char* Name;
+        TCoding Coding;
+    };
+    for (const TCase& Case :
+         {TCase{"float32.wav", TCoding::Float32}, TCase{"float64.wav", TCoding::Float64},
+          TCase{"pcm16.wav", TCoding::Pcm16}}) {
+        SCOPED_TRACE(Case.Name);
+        const QString Path = Dir.filePath(QLatin1String(Case.Name));
+        QFile File(Path);
+        ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+        File.write(SineWav(44100, 1, 44100, 0, Case.Coding, Amplitude));
+        File.close();
+        const QString Csv = Dir.filePath(QStringLiteral("bands.csv"));
+        const TRun Run = RunSnapshot({"--file", Path, "--fade", "1", "--spectrum",
+                                      Dir.filePath(QStringLiteral("spectrum.png")), "--scope",
+                                      Dir.filePath(QStringLiteral("scope.png")), "--csv", Csv});
+        ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+        const QList<QStringList> Rows = ReadCsv(Csv);
+        ASSERT_EQ(Rows.size(), 63);
+        // Band 34 holds 1 kHz.
+        EXPECT_EQ(Rows[35][6], QLatin1String("-6.0"));
+    }
+}
+
+// Outputs are written through a symlink to its file, into a pipe, and with
+// "-" to standard output; none of them is replaced by a file of its own.
+TEST(SnapshotTool, OutputsFollowLinksAndGoIntoPipesAndStandardOutput) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Real = Dir.filePath(QStringLiteral("real.png"));
+    const QString Link = Dir.filePath(QStringLiteral("link.png"));
+    const QString Pipe = Dir.filePath(QStringLiteral("pipe"));
+    QFile Old(Real);
+    ASSERT_TRUE(Old.open(QIODevice::WriteOnly));
+    Old.write("old");
+    Old.close();
+    ASSERT_TRUE(QFile::link(QStringLiteral("real.png"), Link));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Pipe).constData(), 0600), 0);
+    std::future<QByteArray> Piped = std::async(std::launch::async, [&] {
+        QFile Reader(Pipe);
+        return Reader.open(QIODevice::ReadOnly) ? Reader.readAll() : QByteArray();
+    });
+
+    const TRun Run = RunSnapshot(
+        {"--sine", "1000", "--seconds", "0.5", "--spectrum", Link, "--scope", Pipe, "--csv", "-"});
+    // A run that never opened the pipe must not leave the reader waiting.
+    if (Piped.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        ::close(::open(QFile::encodeName(Pipe).constData(), O_WRONLY | O_NONBLOCK));
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+    EXPECT_EQ(QImage::fromData(Piped.get()).size(), QSize(954, 76));
+    EXPECT_EQ(QImage(Real).size(), QSize(803, 292));
+    EXPECT_TRUE(QFileInfo(Link).isSymLink());
+    struct stat Info {};
+    ASSERT_EQ(::stat(QFile::encodeName(Pipe).constData(), &Info), 0);
+    EXPECT_TRUE(S_ISFIFO(Info.st_mode));
+    EXPECT_TRUE(Run.Output.startsWith("band,low_hz,"));
+    EXPECT_EQ(Run.Output.count('\n'), 63);
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+              QStringList({QStringLiteral("link.png"), QStringLiteral("pipe"),
+                           QStringLiteral("real.png")}));
+}
+
+// A full disk, as /dev/full stands for, fails the run with the reason; the
+// device and a link to it stay as they were.
+TEST(SnapshotTool, AFullDiskIsAnErrorThatSaysWhy) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Link = Dir.filePath(QStringLiteral("full.csv"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Link));
+    const TRun Run =
+        RunSnapshot({"--sine", "1000", "--seconds", "0.5", "--spectrum", "/dev/full", "--scope",
+                     Dir.filePath(QStringLiteral("scope.png")), "--csv", Link});
+    EXPECT_EQ(Run.ExitCode, 1);
+    for (const QString& Path : {QStringLiteral("/dev/full"), Link})
+        EXPECT_TRUE(Run.Errors.contains(
+            QStringLiteral("cannot write '%1': No space left on device").arg(Path)))
+            << Run.Errors.toStdString();
+    EXPECT_EQ(QImage(Dir.filePath(QStringLiteral("scope.png"))).size(), QSize(954, 76));
+    EXPECT_TRUE(QFileInfo(Link).isSymLink());
+    struct stat Info {};
+    ASSERT_EQ(::stat("/dev/full", &Info), 0);
+    EXPECT_TRUE(S_ISCHR(Info.st_mode));
+}
+
 // A table that cannot be written is an error naming it; the pictures are
 // still written.
 TEST(SnapshotTool, UnwritableCsvFailsButKeepsThePictures) {
@@ -302,41 +467,6 @@ TEST(SnapshotTool, UnwritableCsvFailsButKeepsThePictures) {
     EXPECT_TRUE(QFileInfo(Taken).isDir());
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files),
               QStringList({QStringLiteral("scope.png"), QStringLiteral("spectrum.png")}));
-}
-
-void PutLE(QByteArray& Out, std::uint32_t Value, int Bytes) {
-    for (int I = 0; I < Bytes; ++I)
-        Out.append(static_cast<char>((Value >> (8 * I)) & 0xFF));
-}
-
-// A 16-bit PCM WAV holding Frames frames of a 1 kHz sine at -12 dBFS on
-// every channel, whose header claims Rate, Channels and, when not zero,
-// ClaimedBytes of data however many follow.
-QByteArray SineWav(std::uint32_t Rate, std::uint16_t Channels, std::uint32_t Frames,
-                   std::uint32_t ClaimedBytes = 0) {
-    QByteArray Data;
-    Data.reserve(static_cast<qsizetype>(Frames) * Channels * 2);
-    for (std::uint32_t I = 0; I < Frames; ++I) {
-        const auto Sample = static_cast<std::int16_t>(
-            std::lround(8192.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * I / Rate)));
-        for (int Channel = 0; Channel < Channels; ++Channel)
-            PutLE(Data, static_cast<std::uint16_t>(Sample), 2);
-    }
-    const std::uint32_t DataBytes =
-        ClaimedBytes != 0 ? ClaimedBytes : static_cast<std::uint32_t>(Data.size());
-    QByteArray Wav("RIFF");
-    PutLE(Wav, ClaimedBytes != 0 ? ClaimedBytes : 36 + DataBytes, 4);
-    Wav.append("WAVEfmt ");
-    PutLE(Wav, 16, 4);
-    PutLE(Wav, 1, 2);
-    PutLE(Wav, Channels, 2);
-    PutLE(Wav, Rate, 4);
-    PutLE(Wav, Rate * Channels * 2, 4);
-    PutLE(Wav, Channels * 2u, 2);
-    PutLE(Wav, 16, 2);
-    Wav.append("data");
-    PutLE(Wav, DataBytes, 4);
-    return Wav + Data;
 }
 
 // A header's claims size nothing: the data really there is analysed, or the

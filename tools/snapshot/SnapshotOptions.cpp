@@ -93,11 +93,13 @@ struct TOptionSet {
                                  QStringLiteral("Hide the average line.")};
     QCommandLineOption SpectrumPath{
         QStringLiteral("spectrum"),
-        QStringLiteral("PNG file for the spectrum display (default spectrum.png)."),
+        QStringLiteral("PNG file for the spectrum display (default spectrum.png); - for standard "
+                       "output."),
         QStringLiteral("path")};
     QCommandLineOption ScopePath{
         QStringLiteral("scope"),
-        QStringLiteral("PNG file for the spectrogram strip (default scope.png)."),
+        QStringLiteral("PNG file for the spectrogram strip (default scope.png); - for standard "
+                       "output."),
         QStringLiteral("path")};
     QCommandLineOption CsvPath{
         QStringLiteral("csv"),
@@ -105,7 +107,7 @@ struct TOptionSet {
                        "low_hz, centre_hz, high_hz, start_bin, last_bin, level_db, peak_db, "
                        "average_db, reference_db (empty here). Levels are dBFS with one decimal, "
                        "-48.0 for the bottom of the scale; a band above every bin has no bins "
-                       "and no edges."),
+                       "and no edges. - writes it to standard output."),
         QStringLiteral("path")};
 
     void AddTo(QCommandLineParser& Parser) const {

@@ -29,9 +29,11 @@ constexpr std::int32_t SoundFileMinRate = 1000;
 constexpr std::int32_t SoundFileMaxRate = 768000;
 constexpr std::int32_t SoundFileMaxChannels = 1024;
 
-// Any file libsndfile reads, delivered as 16-bit stereo: mono is copied to
-// both channels, channels beyond the second are dropped. Reads until the data
-// really ends, whatever length the header claims.
+// Any file libsndfile reads, integer or floating-point, delivered as 16-bit
+// stereo at its true level: mono is copied to both channels, channels beyond
+// the second are dropped. Reads until the data really ends, whatever length
+// the header claims. A folder, or a file without a single frame, is refused
+// with an ESoundFileError that says so.
 class TSoundFileSource : public TSampleSource {
 public:
     explicit TSoundFileSource(const QString& Path);
@@ -49,7 +51,8 @@ private:
     SF_INFO FInfo{};
     SNDFILE* FFile = nullptr;
     // Decoded frames of all channels, a bounded chunk at a time.
-    std::vector<std::int16_t> FFrames;
+    std::vector<float> FFrames;
+    std::uint64_t FDelivered = 0;
 };
 
 } // namespace vireon

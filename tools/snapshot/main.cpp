@@ -2,6 +2,7 @@
 // signal, with no audio device and no screen needed.
 
 #include "analysis/BandTable.h"
+#include "display/PictureFile.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "snapshot/SignalGenerator.h"
@@ -89,10 +90,13 @@ int Fail(const char* Message, int Code) {
 }
 
 bool Save(QWidget& Widget, const QString& Path) {
-    if (Widget.grab().toImage().save(Path, "PNG"))
+    try {
+        WritePngFile(Widget.grab().toImage(), Path);
         return true;
-    Complain(QStringLiteral("cannot write '%1'").arg(Path).toLocal8Bit().constData());
-    return false;
+    } catch (const std::exception& Error) {
+        Complain(Error.what());
+        return false;
+    }
 }
 
 bool SaveCsv(const TQuorSpectrumModel& Model, const QString& Path) {
