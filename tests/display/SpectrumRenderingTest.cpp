@@ -219,6 +219,11 @@ TEST_F(SpectrumRendering, ZoomBoxAppearsOnlyAboveGainOne) {
 TEST_F(SpectrumRendering, AFrozenPictureSaysSoInABoxOfItsOwnInTheRow) {
     const QImage Frozen = RenderText(QStringLiteral("Frozen"), 7, White, Black);
     const int Left = RenderText(QStringLiteral("Paused"), 7, White, Black).width() + 15 + 2;
+    // Lit bars under the box, to come back when it goes; the peak line is
+    // drawn over the boxes, so it is kept below them.
+    Display.ShowPeaks = true;
+    SetAll(&TQuorValue::Level, 47);
+    SetAll(&TQuorValue::Peak, 30);
     Open();
     const QImage Live = Display.BackBuffer.copy();
 
