@@ -14,10 +14,14 @@ namespace vireon {
 
 namespace {
 
-constexpr std::array<int, 2> HandledSignals = {SIGTERM, SIGINT};
+// SIGHUP: the terminal Vireon was started from was closed.
+constexpr std::array<int, 3> HandledSignals = {SIGTERM, SIGINT, SIGHUP};
 
 // [0] is written by the signal handler, [1] read on the GUI thread.
 std::array<int, 2> SignalSockets = {-1, -1};
+
+// What each signal did before, given back when the instance goes.
+std::array<struct sigaction, HandledSignals.size()> PreviousActions{};
 
 extern "C" void WriteSignalByte(int) {
     const char Byte = 1;
@@ -25,13 +29,23 @@ extern "C" void WriteSignalByte(int) {
     [[maybe_unused]] const auto Written = ::write(SignalSockets[0], &Byte, 1);
 }
 
-void SetHandler(void (*Handler)(int)) {
+void InstallHandler() {
     struct sigaction Action {};
-    Action.sa_handler = Handler;
+    Action.sa_handler = WriteSignalByte;
     sigemptyset(&Action.sa_mask);
     Action.sa_flags = SA_RESTART;
-    for (const int Signal : HandledSignals)
-        sigaction(Signal, &Action, nullptr);
+    for (std::size_t Index = 0; Index < HandledSignals.size(); ++Index) {
+        sigaction(HandledSignals[Index], nullptr, &PreviousActions[Index]);
+        // Started with a signal ignored (nohup ignores SIGHUP), the program
+        // is meant to outlive it.
+        if (PreviousActions[Index].sa_handler != SIG_IGN)
+            sigaction(HandledSignals[Index], &Action, nullptr);
+    }
+}
+
+void RestorePreviousHandlers() {
+    for (std::size_t Index = 0; Index < HandledSignals.size(); ++Index)
+        sigaction(HandledSignals[Index], &PreviousActions[Index], nullptr);
 }
 
 } // namespace
@@ -42,11 +56,11 @@ TTerminationSignals::TTerminationSignals(QObject* Parent) : QObject(Parent) {
         throw std::runtime_error("Cannot create the socket pair for termination signals");
     FNotifier = new QSocketNotifier(SignalSockets[1], QSocketNotifier::Read, this);
     connect(FNotifier, &QSocketNotifier::activated, this, &TTerminationSignals::DrainSocket);
-    SetHandler(WriteSignalByte);
+    InstallHandler();
 }
 
 TTerminationSignals::~TTerminationSignals() {
-    SetHandler(SIG_DFL);
+    RestorePreviousHandlers();
     delete FNotifier;
     for (int& Socket : SignalSockets) {
         ::close(Socket);

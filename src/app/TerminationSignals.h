@@ -7,10 +7,11 @@ class QWidget;
 
 namespace vireon {
 
-// Turns SIGTERM and SIGINT into the Received signal on the GUI thread, so the
-// main window can close the way "Exit" does. The signal handler only writes a
-// byte to a socket pair; a notifier on the other end does the rest. One
-// instance at a time.
+// Turns SIGTERM, SIGINT and SIGHUP (the terminal closed) into the Received
+// signal on the GUI thread, so the main window can close the way "Exit" does.
+// A signal the program was started ignoring stays ignored. The signal handler
+// only writes a byte to a socket pair; a notifier on the other end does the
+// rest. One instance at a time.
 class TTerminationSignals : public QObject {
     Q_OBJECT
 public:

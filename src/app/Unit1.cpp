@@ -17,6 +17,7 @@
 #include "display/QuorSpectrumDisplay.h"
 #include "ui/Pictures.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QFile>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -33,6 +35,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace vireon {
 
@@ -190,6 +193,11 @@ void TForm1::ConnectHandlers() {
     ConnectHandler(this, comboWindow, &QComboBox::activated, &TForm1::comboWindowChange);
     QObject::connect(comboWindow->lineEdit(), &QLineEdit::textEdited, this,
                      [this] { RunGuarded([this] { comboWindowChange(comboWindow); }); });
+    // The list is a window of its own; its closing tells a choice from it
+    // from one made with the arrow keys or the wheel.
+    FWindowList = comboWindow->view()->window();
+    FWindowList->installEventFilter(this);
+    connect(comboWindow, &QComboBox::activated, this, &TForm1::FocusFormAfterListChoice);
     ConnectHandler(this, cbAvgHold, &QCheckBox::toggled, &TForm1::cbAvgClick);
     ConnectHandler(this, cbPeak, &QCheckBox::toggled, &TForm1::cbPeakClick);
     ConnectHandler(this, cbPeakBars, &QCheckBox::toggled, &TForm1::cbPeakBarsClick);
@@ -487,6 +495,15 @@ void TForm1::ReadManual1Click(QObject*) {
     OpenManual();
 }
 
+void TForm1::StartOnceShown() {
+    QTimer::singleShot(0, btnStart, &QAbstractButton::click);
+}
+
+void TForm1::FocusFormAfterListChoice() {
+    if (std::exchange(FWindowListClosed, false))
+        setFocus(Qt::PopupFocusReason);
+}
+
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
     SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
     // Frozen, the strip and the readout hold too; the model goes on regardless.
@@ -501,6 +518,10 @@ void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, boo
 }
 
 bool TForm1::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == FWindowList && Event->type() == QEvent::Hide) {
+        FWindowListClosed = true;
+        QTimer::singleShot(0, this, [this] { FWindowListClosed = false; });
+    }
     // Covered or uncovered.
     if (Watched == windowHandle() && Event->type() == QEvent::Expose)
         BatchWhileUnseen();

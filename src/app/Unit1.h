@@ -6,6 +6,7 @@
 #include "ui_Unit1.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
@@ -81,6 +82,11 @@ public:
     void WebPage1Click(QObject* Sender);
     void ReadManual1Click(QObject* Sender);
 
+    // Presses Start with the next round of the event loop, once the window
+    // just shown is up (the --start option). A refusal ends in the error box,
+    // as for the button.
+    void StartOnceShown();
+
 protected:
     void closeEvent(QCloseEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
@@ -119,8 +125,15 @@ private:
     void FillSettingsDialog(TfrmSampleSetup& Dialog);
     void ApplyCaptureSettings(const TfrmSampleSetup& Dialog, std::int32_t NewFFTSize);
     void CentreOnScreen();
+    // A window picked from the FFT Window list hands the keys back to the
+    // form, where Space and F work; typing into the box needs a click there.
+    void FocusFormAfterListChoice();
 
     bool FClosed = false;
+    // The FFT Window list's own window, and whether it has just closed: a
+    // choice from it follows in the same round of the event loop, if any.
+    QPointer<QWidget> FWindowList;
+    bool FWindowListClosed = false;
     bool FShownOnce = false;
     bool FSettingsProblemShown = false;
     // What the system calls the chosen device; empty for the default device

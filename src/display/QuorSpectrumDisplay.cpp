@@ -189,6 +189,7 @@ TQuorSpectrumDisplay::TPictureState TQuorSpectrumDisplay::PictureState() const {
     State.ShowPeaks = ShowPeaks;
     State.ShowAverage = ShowAverage;
     State.PeakLines = PeakLines;
+    State.Frozen = FFrozen;
     return State;
 }
 
@@ -414,7 +415,8 @@ bool TQuorSpectrumDisplay::NoteBoxesChange() {
     RefreshStatusText();
     if (Zoomed())
         RefreshZoomText();
-    const TBoxes Boxes{StatusText.Layout.text(), Zoomed() ? ZoomText.Layout.text() : QString()};
+    const TBoxes Boxes{StatusText.Layout.text(), Zoomed() ? ZoomText.Layout.text() : QString(),
+                       FFrozen};
     if (Boxes == FBoxesDrawn)
         return false;
     MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
@@ -423,14 +425,19 @@ bool TQuorSpectrumDisplay::NoteBoxesChange() {
     return true;
 }
 
+// In a row at the top left: the status box, the zoom box while zoomed, and
+// "Frozen" while the picture holds.
 void TQuorSpectrumDisplay::DrawBoxes(bool Changed) {
     const std::int32_t StatusRight = StatusText.Width + 15;
-    const std::int32_t ZoomRight = StatusRight + 2 + ZoomText.Width + 15;
-    const QRect Area(QPoint(5, 3), QPoint((Zoomed() ? ZoomRight : StatusRight) - 1, 17));
+    const std::int32_t ZoomRight = Zoomed() ? StatusRight + 2 + ZoomText.Width + 15 : StatusRight;
+    const std::int32_t FrozenRight = FFrozen ? ZoomRight + 2 + FrozenText.Width + 15 : ZoomRight;
+    const QRect Area(QPoint(5, 3), QPoint(FrozenRight - 1, 17));
     if (Changed || ComposedUnder(Area)) {
         DrawStatusBox(StatusRight);
         if (Zoomed())
-            DrawZoomBox(StatusRight + 2);
+            DrawLabelBox(StatusRight + 2, ZoomText);
+        if (FFrozen)
+            DrawLabelBox(ZoomRight + 2, FrozenText);
         MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
     }
     FBoxesArea = Area;
@@ -650,9 +657,9 @@ void TQuorSpectrumDisplay::DrawStatusBox(std::int32_t Right) {
     GraphCanvas.TextOut(10, 5, StatusText, White, Black);
 }
 
-void TQuorSpectrumDisplay::DrawZoomBox(std::int32_t Left) {
-    GraphCanvas.Rectangle(Left, 3, Left + ZoomText.Width + 15, 18, BoxColor, Black);
-    GraphCanvas.TextOut(Left + 7, 5, ZoomText, White, Black);
+void TQuorSpectrumDisplay::DrawLabelBox(std::int32_t Left, const TRasterCanvas::TText& Text) {
+    GraphCanvas.Rectangle(Left, 3, Left + Text.Width + 15, 18, BoxColor, Black);
+    GraphCanvas.TextOut(Left + 7, 5, Text, White, Black);
 }
 
 void TQuorSpectrumDisplay::DrawMeters() {
@@ -786,6 +793,7 @@ void TQuorSpectrumDisplay::BuildLabels() {
     for (std::int32_t D = 0; D <= FModel.DecibelRange(); D += 10)
         DecibelLabels.push_back(ScaleCanvas.MakeText(QStringLiteral("-%1").arg(D)));
     ClipText = GraphCanvas.MakeText(QStringLiteral("Clip"));
+    FrozenText = GraphCanvas.MakeText(QStringLiteral("Frozen"));
 }
 
 void TQuorSpectrumDisplay::RefreshStatusText() {

@@ -39,7 +39,8 @@ public:
     const TQuorSpectrumModel& Model() const { return FModel; }
 
     // A frozen display shows the bands, meters and clip light as they were
-    // when it froze, while the model goes on; thawing shows live data again.
+    // when it froze, and says "Frozen", while the model goes on; thawing
+    // shows live data again.
     void SetFrozen(bool Value);
     bool Frozen() const { return FFrozen; }
 
@@ -120,6 +121,7 @@ private:
         bool ShowPeaks = false;
         bool ShowAverage = false;
         bool PeakLines = false;
+        bool Frozen = false;
         bool operator==(const TPictureState&) const = default;
     };
 
@@ -177,7 +179,8 @@ private:
     bool NoteBoxesChange();
     void DrawBoxes(bool Changed);
     void DrawStatusBox(std::int32_t Right);
-    void DrawZoomBox(std::int32_t Left);
+    // A box right of the status box, as the zoom box and "Frozen" are.
+    void DrawLabelBox(std::int32_t Left, const TRasterCanvas::TText& Text);
     void BuildLabels();
     void RefreshStatusText();
     void RefreshZoomText();
@@ -220,10 +223,11 @@ private:
     bool FHashingOverlays = false;
     QPoint FOverlayPen;
     // The texts of the status and zoom boxes last drawn (no zoom box: an
-    // empty one), and the area they cover.
+    // empty one), whether "Frozen" was, and the area they cover.
     struct TBoxes {
         QString Status;
         QString Zoom;
+        bool Frozen = false;
         bool operator==(const TBoxes&) const = default;
     };
     std::optional<TBoxes> FBoxesDrawn;
@@ -242,6 +246,7 @@ private:
     std::array<TRasterCanvas::TText, BandCount> BandLabels;
     std::vector<TRasterCanvas::TText> DecibelLabels;
     TRasterCanvas::TText ClipText;
+    TRasterCanvas::TText FrozenText;
     TRasterCanvas::TText StatusText;
     std::uint8_t StatusBits = 0;
     std::int32_t StatusRate = -1;

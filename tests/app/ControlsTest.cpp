@@ -3,11 +3,15 @@
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
+#include <QToolTip>
 
 namespace vireon::test {
 namespace {
@@ -154,6 +158,74 @@ TEST_F(Controls, KeysStartFreezeAndExitButATextFieldKeepsItsKeys) {
     EXPECT_FALSE(F.Running);
     QTest::keyClick(F.sbGain, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_EQ(F.SpectrumDisplay, nullptr) << "Ctrl+Q exits the way Exit does";
+}
+
+TEST_F(Controls, AWindowPickedFromTheListHandsTheKeysBackToTheForm) {
+    TForm1& F = CreateForm();
+    F.show();
+    F.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&F));
+    QLineEdit* Text = F.comboWindow->lineEdit();
+    Text->setFocus();
+
+    // Picked with the mouse, as the user does.
+    F.comboWindow->showPopup();
+    QAbstractItemView* List = F.comboWindow->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(List->window()));
+    const QPoint Hamming = List->visualRect(F.comboWindow->model()->index(1, 0)).center();
+    QTest::mouseMove(List->viewport(), Hamming);
+    QTest::mouseClick(List->viewport(), Qt::LeftButton, {}, Hamming);
+    ASSERT_FALSE(List->isVisible());
+    EXPECT_EQ(F.CurrentWindow, TdspWindow::fwHamming);
+    EXPECT_EQ(QApplication::focusWidget(), &F);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(F.Running);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
+    EXPECT_TRUE(F.SpectrumDisplay->Frozen());
+    EXPECT_EQ(Text->text(), "Hamming");
+
+    // Clicked into, the box takes typing again.
+    QTest::mouseClick(Text, Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), F.comboWindow);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F);
+    EXPECT_EQ(Text->text(), "Hammingf");
+    EXPECT_TRUE(F.SpectrumDisplay->Frozen());
+
+    // Stepped through with the arrow keys, it keeps the focus.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(Text->text(), "Hanning");
+    EXPECT_EQ(F.CurrentWindow, TdspWindow::fwHanning);
+    EXPECT_EQ(QApplication::focusWidget(), F.comboWindow);
+}
+
+TEST_F(Controls, StartOnceShownPressesStartWhenTheEventLoopRuns) {
+    TForm1& F = CreateForm();
+    F.show();
+    F.StartOnceShown();
+    EXPECT_FALSE(F.Running);
+    EXPECT_TRUE(PumpUntil([this] { return RecordingRuns(); }));
+    EXPECT_EQ(F.btnStart->text(), "Stop");
+    F.btnStart->click();
+
+    // Refused, it says so as the button would.
+    Driver->Fail(TScriptedCall::QueryFormat, WAVERR_BADFORMAT);
+    F.StartOnceShown();
+    EXPECT_TRUE(PumpUntil([this] { return !ErrorBoxTexts.empty(); }));
+    EXPECT_FALSE(F.Running);
+}
+
+TEST_F(Controls, GainBarExplainsItselfInATooltip) {
+    TForm1& F = CreateForm();
+    F.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&F));
+    const QPoint Middle = F.sbGain->rect().center();
+    QHelpEvent Help(QEvent::ToolTip, Middle, F.sbGain->mapToGlobal(Middle));
+    QCoreApplication::sendEvent(F.sbGain, &Help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().startsWith("Gain: drag up to magnify the bars"))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
 }
 
 void MoveMouse(QWidget* Widget, const QPoint& Point) {

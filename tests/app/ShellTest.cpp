@@ -33,7 +33,7 @@ TEST(ApplicationShell, AnExceptionEscapingAnEventEndsInTheErrorBox) {
 }
 
 TEST(ApplicationShell, TerminationSignalsArriveOnTheGuiThread) {
-    for (const int Signal : {SIGTERM, SIGINT}) {
+    for (const int Signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(Signal);
         TTerminationSignals Signals;
         int Received = 0;
@@ -42,6 +42,26 @@ TEST(ApplicationShell, TerminationSignalsArriveOnTheGuiThread) {
         EXPECT_TRUE(PumpUntil([&] { return Received > 0; }));
         EXPECT_EQ(Received, 1);
     }
+}
+
+TEST(ApplicationShell, AHangupIgnoredAtStartStaysIgnored) {
+    // As under nohup: the program must outlive the terminal.
+    struct sigaction Ignore {};
+    Ignore.sa_handler = SIG_IGN;
+    struct sigaction Before {};
+    ASSERT_EQ(sigaction(SIGHUP, &Ignore, &Before), 0);
+    {
+        TTerminationSignals Signals;
+        int Received = 0;
+        QObject::connect(&Signals, &TTerminationSignals::Received, [&] { ++Received; });
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+        EXPECT_FALSE(PumpUntil([&] { return Received > 0; }, 200));
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        EXPECT_TRUE(PumpUntil([&] { return Received > 0; })) << "the others still arrive";
+    }
+    struct sigaction After {};
+    sigaction(SIGHUP, &Before, &After);
+    EXPECT_EQ(After.sa_handler, SIG_IGN) << "given back as it was";
 }
 
 } // namespace

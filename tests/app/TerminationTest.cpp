@@ -21,18 +21,20 @@ bool AnyWindowVisible() {
     return false;
 }
 
-TEST_F(Termination, SigtermClosesTheWindowAlsoWhileABoxIsOpen) {
+TEST_F(Termination, SigtermAndSighupCloseTheWindowAlsoWhileABoxIsOpen) {
     const struct {
         const char* What;
+        int Signal;
         std::function<void(TForm1&)> OpenBox; // returns once the box is gone
     } Cases[] = {
-        {"about box", [](TForm1& F) { F.About2->trigger(); }},
-        {"settings dialog", [](TForm1& F) { F.Settings2->trigger(); }},
-        {"error box of a refused start",
+        {"about box", SIGTERM, [](TForm1& F) { F.About2->trigger(); }},
+        {"settings dialog", SIGTERM, [](TForm1& F) { F.Settings2->trigger(); }},
+        {"error box of a refused start", SIGTERM,
          [this](TForm1& F) {
              Driver->Fail(TScriptedCall::QueryFormat, WAVERR_BADFORMAT);
              F.btnStart->click();
          }},
+        {"about box, the terminal closed", SIGHUP, [](TForm1& F) { F.About2->trigger(); }},
     };
     // The real message box, not the fixture's list.
     SetErrorBoxPresenter({});
@@ -44,7 +46,7 @@ TEST_F(Termination, SigtermClosesTheWindowAlsoWhileABoxIsOpen) {
         QObject::connect(&Signals, &TTerminationSignals::Received, &F,
                          [&F] { CloseForTermination(F); });
         bool SignalSent = false;
-        QTimer::singleShot(200, [&] { SignalSent = std::raise(SIGTERM) == 0; });
+        QTimer::singleShot(200, [&] { SignalSent = std::raise(Case.Signal) == 0; });
         // Should the signal not end the box, this does, and the test fails.
         bool Rescued = false;
         QTimer::singleShot(5000, [&] {

@@ -5,9 +5,14 @@
 #include "capture/WaveRecorders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QPointer>
+#include <QSet>
 #include <QSettings>
+#include <QShortcut>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <map>
 
@@ -25,15 +30,18 @@ QStringList Texts(const QList<QAction*>& Actions) {
 
 TEST_F(MainMenu, HoldsTheCommandsWithTheKeysPeersUse) {
     const QList<QAction*> Menus = Form->MainMenu1->actions();
-    EXPECT_EQ(Texts(Menus), (QStringList{"File", "Options", "Help"}));
+    EXPECT_EQ(Texts(Menus), (QStringList{"&File", "&Options", "&Help"}));
     const QList<QStringList> Items = {
         {"Save Picture...", "Export Bands...", "-", "Exit"},
         {"Settings...", "Select Record Line...", "-", "Freeze", "Store Reference",
          "Clear Reference"},
         {"About...", "-", ProductWebAddress, "Help"},
     };
-    const std::map<QString, QKeySequence> Keys = {{"Exit", QKeySequence("Ctrl+Q")},
-                                                  {"Freeze", QKeySequence("F")}};
+    const std::map<QString, QKeySequence> Keys = {{"Save Picture...", QKeySequence("Ctrl+S")},
+                                                  {"Export Bands...", QKeySequence("Ctrl+E")},
+                                                  {"Exit", QKeySequence("Ctrl+Q")},
+                                                  {"Freeze", QKeySequence("F")},
+                                                  {"Help", QKeySequence("F1")}};
     ASSERT_EQ(Menus.size(), Items.size());
     for (int Index = 0; Index < Menus.size(); ++Index) {
         const QList<QAction*> Actions = Menus[Index]->menu()->actions();
@@ -45,22 +53,65 @@ TEST_F(MainMenu, HoldsTheCommandsWithTheKeysPeersUse) {
         }
     }
     EXPECT_TRUE(Form->Freeze1->isCheckable());
+
+    // No key does two things: the menus' keys and those of the window (Space).
+    QList<QKeySequence> Used;
+    for (const QAction* Action : Form->findChildren<QAction*>())
+        if (!Action->shortcut().isEmpty())
+            Used.append(Action->shortcut());
+    for (const QShortcut* Key : Form->findChildren<QShortcut*>())
+        Used.append(Key->key());
+    for (const QAction* Menu : Menus)
+        Used.append(QKeySequence::mnemonic(Menu->text()));
+    EXPECT_EQ(QSet<QKeySequence>(Used.begin(), Used.end()).size(), Used.size());
 }
 
-TEST_F(MainMenu, ShellItemsGoThroughTheLauncher) {
+TEST_F(MainMenu, AltAndALetterOpenEachMenu) {
+    Form->show();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    const std::pair<Qt::Key, QMenu*> Cases[] = {
+        {Qt::Key_F, Form->File1}, {Qt::Key_O, Form->Settings1}, {Qt::Key_H, Form->About1}};
+    for (const auto& [Letter, Menu] : Cases) {
+        SCOPED_TRACE(Menu->title().toStdString());
+        QTest::keyClick(Form.get(), Letter, Qt::AltModifier);
+        EXPECT_TRUE(PumpUntil([Menu] { return Menu->isVisible(); }));
+        Menu->close();
+    }
+}
+
+TEST_F(MainMenu, ShellItemsGoThroughTheLauncherOrSayWhatIsMissing) {
     Form->WebPage1->trigger();
     ASSERT_EQ(Launcher->Urls.size(), 1u);
     EXPECT_EQ(Launcher->Urls[0], QUrl(ProductWebAddress));
 
+    // Started in a folder that holds a manual: at the latest there it is found.
+    QTemporaryDir Folder;
+    ASSERT_TRUE(QDir(Folder.path()).mkpath("Help"));
+    QFile Manual(Folder.filePath("Help/Help.htm"));
+    ASSERT_TRUE(Manual.open(QIODevice::WriteOnly));
+    Manual.close();
+    const QString Before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Folder.path()));
+    Form->show();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
     Form->ReadManual1->trigger();
-    EXPECT_EQ(Launcher->Files, QStringList{QDir::current().absoluteFilePath("Help/Help.htm")});
+    QTest::keyClick(Form.get(), Qt::Key_F1);
+    QDir::setCurrent(Before);
+    ASSERT_EQ(Launcher->Files.size(), 2);
+    EXPECT_EQ(Launcher->Files[0], Launcher->Files[1]) << "F1 opens it too";
+    EXPECT_TRUE(Launcher->Files[0].endsWith("/Help/Help.htm")) << Launcher->Files[0].toStdString();
 
     Form->SelectRecordLine1->trigger();
     EXPECT_TRUE(Launcher->Programs.empty());
+    ASSERT_EQ(ErrorBoxTexts.size(), 1);
+    EXPECT_TRUE(ErrorBoxTexts[0].contains("pavucontrol")) << ErrorBoxTexts[0].toStdString();
     Launcher->Installed = {"pavucontrol"};
     Form->SelectRecordLine1->trigger();
     ASSERT_EQ(Launcher->Programs.size(), 1u);
     EXPECT_EQ(Launcher->Programs[0].Arguments, QStringList{"--tab=2"});
+    EXPECT_EQ(ErrorBoxTexts.size(), 1);
 }
 
 TEST_F(MainMenu, AboutShowsAFreshModalBoxEachTime) {

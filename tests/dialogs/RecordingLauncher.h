@@ -20,15 +20,21 @@ public:
     };
 
     void OpenUrl(const QUrl& Url) override { Urls.push_back(Url); }
-    void OpenFile(const QString& Path) override { Files.push_back(Path); }
-    void StartDetached(const QString& Program, const QStringList& Arguments) override {
+    bool OpenFile(const QString& Path) override {
+        Files.push_back(Path);
+        return Opens;
+    }
+    bool StartDetached(const QString& Program, const QStringList& Arguments) override {
         Programs.push_back({Program, Arguments});
+        return Opens;
     }
     QString FindProgram(const QString& Name) override {
         return Installed.contains(Name) ? QStringLiteral("/usr/bin/") + Name : QString();
     }
 
     QStringList Installed;
+    // Whether files open and programs start.
+    bool Opens = true;
     std::vector<QUrl> Urls;
     QStringList Files;
     std::vector<Started> Programs;

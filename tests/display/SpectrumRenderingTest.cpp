@@ -216,6 +216,37 @@ TEST_F(SpectrumRendering, ZoomBoxAppearsOnlyAboveGainOne) {
     EXPECT_TRUE(ContainsImage(Display.GraphBitmap, Left + 7, 5, Text));
 }
 
+TEST_F(SpectrumRendering, AFrozenPictureSaysSoInABoxOfItsOwnInTheRow) {
+    const QImage Frozen = RenderText(QStringLiteral("Frozen"), 7, White, Black);
+    const int Left = RenderText(QStringLiteral("Paused"), 7, White, Black).width() + 15 + 2;
+    // Lit bars under the box, to come back when it goes; the peak line is
+    // drawn over the boxes, so it is kept below them.
+    Display.ShowPeaks = true;
+    SetAll(&TQuorValue::Level, 47);
+    SetAll(&TQuorValue::Peak, 30);
+    Open();
+    const QImage Live = Display.BackBuffer.copy();
+
+    Display.SetFrozen(true);
+    Display.Paint();
+    EXPECT_EQ(Graph(Left, 3), BoxColor);
+    EXPECT_EQ(Graph(Left + Frozen.width() + 14, 17), BoxColor);
+    EXPECT_NE(Graph(Left + Frozen.width() + 15, 17), BoxColor);
+    EXPECT_TRUE(ContainsImage(Display.GraphBitmap, Left + 7, 5, Frozen));
+
+    // Zoomed, after the zoom box.
+    Display.Model().Gain = 1.5;
+    Display.Paint();
+    const int ZoomRight = Left + RenderText(QStringLiteral("x1.50"), 7, White, Black).width() + 15;
+    EXPECT_TRUE(ContainsImage(Display.GraphBitmap, ZoomRight + 2 + 7, 5, Frozen));
+
+    // Thawed, the picture is the one before, box and all gone.
+    Display.Model().Gain = 1.0;
+    Display.SetFrozen(false);
+    Display.Paint();
+    EXPECT_EQ(Display.BackBuffer, Live);
+}
+
 TEST_F(SpectrumRendering, MetersEndAtTheSampleMagnitude) {
     struct TCase {
         std::int32_t Sample;

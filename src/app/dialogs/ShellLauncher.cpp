@@ -19,12 +19,12 @@ void TShellLauncher::OpenUrl(const QUrl& Url) {
     QDesktopServices::openUrl(Url);
 }
 
-void TShellLauncher::OpenFile(const QString& Path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+bool TShellLauncher::OpenFile(const QString& Path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
 }
 
-void TShellLauncher::StartDetached(const QString& Program, const QStringList& Arguments) {
-    QProcess::startDetached(Program, Arguments);
+bool TShellLauncher::StartDetached(const QString& Program, const QStringList& Arguments) {
+    return QProcess::startDetached(Program, Arguments);
 }
 
 QString TShellLauncher::FindProgram(const QString& Name) {

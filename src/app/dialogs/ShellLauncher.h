@@ -9,16 +9,17 @@
 namespace vireon {
 
 // How the program hands work to the desktop: pages and files go to the
-// desktop's default opener, programs are started detached. The results are
-// ignored on purpose; a missing browser or viewer is not reported. Tests put
-// their own launcher in place to see the calls without opening anything.
+// desktop's default opener, programs are started detached. OpenFile and
+// StartDetached say whether it worked; the web page is left to the desktop.
+// Tests put their own launcher in place to see the calls without opening
+// anything.
 class TShellLauncher {
 public:
     virtual ~TShellLauncher() = default;
 
     virtual void OpenUrl(const QUrl& Url);
-    virtual void OpenFile(const QString& Path);
-    virtual void StartDetached(const QString& Program, const QStringList& Arguments);
+    virtual bool OpenFile(const QString& Path);
+    virtual bool StartDetached(const QString& Program, const QStringList& Arguments);
     // Full path of a program found on PATH; empty when there is none.
     virtual QString FindProgram(const QString& Name);
 };
