@@ -4,6 +4,7 @@
 #include "analysis/ToneText.h"
 #include "app/ErrorBox.h"
 #include "app/SettingsKey.h"
+#include "app/WindowSizeLimit.h"
 #include "app/dialogs/AboutForm.h"
 #include "app/dialogs/ProductInfo.h"
 #include "app/dialogs/SampleSetup.h"
@@ -680,19 +681,23 @@ void TForm1::LoadDevice(const TSettingsKey& Key) {
 }
 
 void TForm1::LoadBounds(const TSettingsKey& Key) {
-    // A stored place or size far beyond the screen (a monitor since removed,
-    // a damaged file) gives a window that fits the screen: a huge one would
-    // need back buffers of gigabytes.
-    const QRect Screen = screen()->availableGeometry();
-    const auto OnScreen = [](int Value, int Low, int High) {
-        return std::max(Low, std::min(Value, High));
-    };
-    move(pos().x(),
-         OnScreen(Key.ReadInteger(QStringLiteral("Top")), Screen.top(), Screen.bottom()));
-    move(OnScreen(Key.ReadInteger(QStringLiteral("Left")), Screen.left(), Screen.right()),
-         pos().y());
-    resize(width(), std::min(Key.ReadInteger(QStringLiteral("Height")), Screen.height()));
-    resize(std::min(Key.ReadInteger(QStringLiteral("Width")), Screen.width()), height());
+    // A bad value leaves itself and those after it as the form has them.
+    TWindowBounds::TStored Stored;
+    try {
+        Stored.Top = Key.ReadInteger(QStringLiteral("Top"));
+        Stored.Left = Key.ReadInteger(QStringLiteral("Left"));
+        Stored.Height = Key.ReadInteger(QStringLiteral("Height"));
+        Stored.Width = Key.ReadInteger(QStringLiteral("Width"));
+    } catch (const std::exception&) {
+    }
+    // A stored place or size beyond the screen (a monitor since removed, a
+    // smaller screen at a larger scale, a damaged file) gives a window that
+    // fits it, with its title bar on it.
+    const TWindowBounds::TPlacement Placement =
+        FBounds.Load(Stored, frameGeometry(), size(), minimumSize(), screen()->availableGeometry());
+    if (Placement.FramePos)
+        move(*Placement.FramePos);
+    resize(Placement.Size);
 }
 
 void TForm1::SaveSettings() {
@@ -709,10 +714,14 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("FFTSize"), FFTSize);
     Key.WriteInteger(QStringLiteral("FadeSpeed"), sFadeRate->value());
     Key.WriteInteger(QStringLiteral("PeakSpeed"), tbPeakHoldSpeed->value());
-    Key.WriteInteger(QStringLiteral("Top"), pos().y());
-    Key.WriteInteger(QStringLiteral("Left"), pos().x());
-    Key.WriteInteger(QStringLiteral("Width"), width());
-    Key.WriteInteger(QStringLiteral("Height"), height());
+    // Where the platform gives no place, the stored one stays.
+    const TWindowBounds::TStored Bounds = FBounds.Save(pos(), size());
+    if (Bounds.Top && Bounds.Left) {
+        Key.WriteInteger(QStringLiteral("Top"), *Bounds.Top);
+        Key.WriteInteger(QStringLiteral("Left"), *Bounds.Left);
+    }
+    Key.WriteInteger(QStringLiteral("Width"), *Bounds.Width);
+    Key.WriteInteger(QStringLiteral("Height"), *Bounds.Height);
     Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
     // A store that cannot be written keeps nothing; the program goes on as
     // before, and the user learns that changes will not be kept.
@@ -744,6 +753,7 @@ void TForm1::showEvent(QShowEvent* Event) {
     if (!FShownOnce) {
         FShownOnce = true;
         CentreOnScreen();
+        new TWindowSizeLimit(this);
         // Minimised or restored, covered or uncovered: shown again, the
         // buffers held back come at once, before the next is due.
         windowHandle()->installEventFilter(this);
@@ -753,10 +763,9 @@ void TForm1::showEvent(QShowEvent* Event) {
 }
 
 void TForm1::CentreOnScreen() {
-    const QRect Screen = screen()->geometry();
-    const int Left = std::max(0, (Screen.width() - width()) / 2);
-    const int Top = std::max(0, (Screen.height() - height()) / 2);
-    move(Screen.x() + Left, Screen.y() + Top);
+    // The frame, title bar included, within the screen less its panels.
+    if (FBounds.CanPlace())
+        move(TWindowBounds::Centred(frameGeometry().size(), screen()->availableGeometry()));
 }
 
 } // namespace vireon

@@ -2,6 +2,7 @@
 
 #include "analysis/QuorTone.h"
 #include "app/DeviceName.h"
+#include "app/WindowBounds.h"
 #include "dsp/dspWindow.h"
 #include "ui_Unit1.h"
 
@@ -143,6 +144,8 @@ private:
     QString FRecordingDeviceName;
     // The tone the status panel shows now; none at first, as the form says.
     TQuorTone FShownTone;
+    // The window's bounds between runs.
+    TWindowBounds FBounds{TWindowBounds::PlatformCanPlace()};
 };
 
 // The main window of the running program (the dialogs reach the recorder

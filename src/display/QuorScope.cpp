@@ -55,11 +55,11 @@ void TQuorScope::AddColumn(const TQuorValues& Values) {
     if (Values && !Values->empty()) {
         DrawColumn(*Values);
         FLastColumn = TruncToInt(CursorX);
-        FColumns = std::min(FColumns + 1, width() + 1);
+        FColumns = std::min(FColumns + 1, Canvas.Width() + 1);
         FBandCount = static_cast<std::int32_t>(Values->size());
     }
     CursorX += 1.0f;
-    if (CursorX > static_cast<float>(width()))
+    if (CursorX > static_cast<float>(Canvas.Width()))
         CursorX = 0.0f;
     DrawMarker();
     // Only the column and the marker changed. Off screen nothing is painted;
@@ -70,12 +70,12 @@ void TQuorScope::AddColumn(const TQuorValues& Values) {
     else if (std::exchange(FColumnsUnshown, false))
         repaint();
     else
-        repaint(QRect(Column, 0, 2, height()));
+        repaint(QRect(Column, 0, 2, Canvas.Height()));
 }
 
 void TQuorScope::DrawColumn(const std::vector<TQuorValue>& Values) {
     const int X = TruncToInt(CursorX);
-    const auto Step = static_cast<float>(static_cast<long double>(height()) /
+    const auto Step = static_cast<float>(static_cast<long double>(Canvas.Height()) /
                                          static_cast<long double>(Values.size()));
     float Y = 0.0f;
     Canvas.MoveTo(X, 0);
@@ -94,24 +94,24 @@ QRgb TQuorScope::LevelColor(float Average) const {
 void TQuorScope::DrawMarker() {
     const int X = TruncToInt(CursorX) + 1;
     Canvas.MoveTo(X, 0);
-    Canvas.LineTo(X, height(), White);
+    Canvas.LineTo(X, Canvas.Height(), White);
 }
 
 void TQuorScope::DrawLabels() {
     Canvas.TextOut(2, 1, TopLabel, Silver);
-    Canvas.TextOut(2, height() - 13, BottomLabel, Silver);
+    Canvas.TextOut(2, Canvas.Height() - 13, BottomLabel, Silver);
 }
 
 QString TQuorScope::ColumnReadout(const QPoint& Point) const {
-    const int Span = width() + 1; // the columns the cursor runs through
+    const int Span = Canvas.Width() + 1; // the columns the cursor runs through
     if (FLastColumn < 0 || Point.x() < 0 || Point.x() >= Span || Point.y() < 0 ||
-        Point.y() >= height() || FBandCount <= 0)
+        Point.y() >= Canvas.Height() || FBandCount <= 0)
         return {};
     const int Age = (FLastColumn - Point.x() + Span) % Span;
     if (Age >= FColumns)
         return {};
     // Rows run from the highest band at the top, in equal steps.
-    const double Step = static_cast<double>(height()) / FBandCount;
+    const double Step = static_cast<double>(Canvas.Height()) / FBandCount;
     const auto Row = static_cast<std::int32_t>(Point.y() / Step);
     const std::int32_t Band = std::clamp(FBandCount - 1 - Row, 0, FBandCount - 1);
     const QString Name = BandName ? BandName(Band) : QStringLiteral("band %1").arg(Band);
@@ -125,7 +125,7 @@ void TQuorScope::mouseMoveEvent(QMouseEvent* Event) {
         FReadout->hide();
         return;
     }
-    FReadout->ShowBeside(Text, QRect(Point.x(), 0, 1, height()), Point);
+    FReadout->ShowBeside(Text, QRect(Point.x(), 0, 1, Canvas.Height()), Point);
 }
 
 void TQuorScope::leaveEvent(QEvent*) {
@@ -134,7 +134,9 @@ void TQuorScope::leaveEvent(QEvent*) {
 
 void TQuorScope::paintEvent(QPaintEvent* Event) {
     // Moved to a screen of another density: the strip is kept, rescaled.
-    if (devicePixelRatioF() != Canvas.PixelRatio())
+    // The screens changed: it is kept at the size they allow.
+    if (devicePixelRatioF() != Canvas.PixelRatio() ||
+        DrawnSize(*this) != QSize(Canvas.Width(), Canvas.Height()))
         SizeCanvas();
     const QRect Area = Event->rect();
     // A column drawn under the labels wrote over them.
@@ -144,7 +146,7 @@ void TQuorScope::paintEvent(QPaintEvent* Event) {
 }
 
 QRect TQuorScope::LabelArea() const {
-    return QRect(2, 0, std::max(TopLabel.Width, BottomLabel.Width), height());
+    return QRect(2, 0, std::max(TopLabel.Width, BottomLabel.Width), Canvas.Height());
 }
 
 void TQuorScope::resizeEvent(QResizeEvent*) {
@@ -153,7 +155,8 @@ void TQuorScope::resizeEvent(QResizeEvent*) {
 
 void TQuorScope::SizeCanvas() {
     Canvas.SetPixelRatio(devicePixelRatioF());
-    Canvas.SetSize(width(), height(), Black, true);
+    const QSize Size = DrawnSize(*this);
+    Canvas.SetSize(Size.width(), Size.height(), Black, true);
 }
 
 } // namespace vireon

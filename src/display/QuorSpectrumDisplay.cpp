@@ -225,8 +225,10 @@ void TQuorSpectrumDisplay::BlockDone() {
 void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
     // Back on screen: the ticks that fell due meanwhile first.
     CatchUpTicks();
-    // Moved to a screen of another density: everything is laid out anew.
-    if (devicePixelRatioF() != BackCanvas.PixelRatio())
+    // Moved to a screen of another density, or the screens changed:
+    // everything is laid out anew.
+    if (devicePixelRatioF() != BackCanvas.PixelRatio() ||
+        DrawnSize(*this) != QSize(BackCanvas.Width(), BackCanvas.Height()))
         WMSize();
     // The scale around the bars is drawn into the back buffer with each new
     // size and nothing else draws there. The bar area is current unless the
@@ -284,13 +286,14 @@ void TQuorSpectrumDisplay::SizeBackBuffer() {
     for (TRasterCanvas* Canvas :
          {&BackCanvas, &ScaleCanvas, &GraphCanvas, &LitCanvas, &UnlitCanvas})
         Canvas->SetPixelRatio(Ratio);
-    BackCanvas.SetSize(width(), height(), BackColor);
+    const QSize Size = DrawnSize(*this);
+    BackCanvas.SetSize(Size.width(), Size.height(), BackColor);
 }
 
 void TQuorSpectrumDisplay::CalcLayout() {
     Margin = 30;
-    BarWidth = std::max(0, (width() - Margin + 1) / BandCount);
-    GraphBottom = height() - 60;
+    BarWidth = std::max(0, (BackCanvas.Width() - Margin + 1) / BandCount);
+    GraphBottom = BackCanvas.Height() - 60;
     GraphTop = 0;
     BarHeight = std::max(0, GraphBottom - GraphTop);
     LitCanvas.SetSize(BarWidth, BarHeight, LitFill);
@@ -350,21 +353,22 @@ void TQuorSpectrumDisplay::DrawScale() {
     // copied over it there is nothing to bring back.
     const int Right = Margin + BandCount * BarWidth;
     const int Bottom = 10 + BarHeight;
-    BackCanvas.Draw(0, 0, ScaleBitmap, 0, 0, width(), 10);
+    const int Width = BackCanvas.Width();
+    BackCanvas.Draw(0, 0, ScaleBitmap, 0, 0, Width, 10);
     BackCanvas.Draw(0, 10, ScaleBitmap, 0, 10, Margin, BarHeight);
-    BackCanvas.Draw(Right, 10, ScaleBitmap, Right, 10, width() - Right, BarHeight);
-    BackCanvas.Draw(0, Bottom, ScaleBitmap, 0, Bottom, width(), height() - Bottom);
+    BackCanvas.Draw(Right, 10, ScaleBitmap, Right, 10, Width - Right, BarHeight);
+    BackCanvas.Draw(0, Bottom, ScaleBitmap, 0, Bottom, Width, BackCanvas.Height() - Bottom);
 }
 
 void TQuorSpectrumDisplay::PaintScale() {
-    ScaleCanvas.SetSize(width(), height(), BackColor);
+    ScaleCanvas.SetSize(BackCanvas.Width(), BackCanvas.Height(), BackColor);
 
     std::int32_t X = 1;
     for (std::int32_t I = 0; I < BandCount; ++I, X += BarWidth) {
         const std::int32_t Row = I % 3 + 1;
         const std::int32_t LabelY = GraphBottom + 10 + 10 * Row;
         // Narrow controls have room for two label rows only.
-        if (width() < 800 && Row == 3)
+        if (ScaleCanvas.Width() < 800 && Row == 3)
             continue;
         const std::int32_t Centre = BarWidth / 2 + X + Margin;
         ScaleCanvas.MoveTo(Centre, GraphBottom + 13);

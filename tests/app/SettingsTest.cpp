@@ -3,12 +3,16 @@
 #include "common/PermissionsHonoured.h"
 
 #include "capture/WaveRecorders.h"
+#include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QWindow>
 
 #include <sys/stat.h>
 
@@ -40,9 +44,11 @@ TEST_F(Settings, FirstRunUsesTheDefaults) {
     // Design width; the design height is below the window's minimum.
     F.show();
     EXPECT_EQ(F.size(), QSize(959, 485));
-    const QRect Screen = F.screen()->geometry();
-    EXPECT_EQ(F.pos().x(), Screen.x() + std::max(0, (Screen.width() - 959) / 2));
-    EXPECT_EQ(F.pos().y(), Screen.y() + std::max(0, (Screen.height() - 485) / 2));
+    // The frame, title bar included, centred on the screen less its panels.
+    const QRect Screen = F.screen()->availableGeometry();
+    const QSize Frame = F.frameGeometry().size();
+    EXPECT_EQ(F.pos().x(), Screen.x() + std::max(0, (Screen.width() - Frame.width()) / 2));
+    EXPECT_EQ(F.pos().y(), Screen.y() + std::max(0, (Screen.height() - Frame.height()) / 2));
 }
 
 TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
@@ -146,6 +152,43 @@ TEST_F(Settings, ClosingWritesTheNineValuesAndTheDevicesName) {
                                                  {"Width", "800"},    {"Height", "500"}};
     for (const auto& [Name, Value] : Expected)
         EXPECT_EQ(StoredSetting(Name), Value) << Name.toStdString();
+}
+
+// Runs at scale factors 1 and 2 (tests/app/CMakeLists.txt). At 2 the
+// offscreen screen of 800 x 800 is 400 x 400 logical pixels, smaller than
+// the window: it is fitted, its frame's top-left corner on the screen, and
+// the size the user gave it is stored again, the same numbers at any scale.
+TEST_F(Settings, BoundsAreStoredInLogicalPixelsAndTheTitleBarStaysOnScreen) {
+    StoreSettings({{"Top", "-3"}, {"Left", "-1"}, {"Width", "700"}, {"Height", "520"}});
+    TForm1& F = CreateForm();
+    F.show();
+    EXPECT_EQ(F.devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+    const QRect Available = F.screen()->availableGeometry();
+    EXPECT_TRUE(Available.contains(F.frameGeometry().topLeft()))
+        << F.frameGeometry().x() << "," << F.frameGeometry().y();
+    EXPECT_LE(F.width(), std::max(Available.width(), F.minimumWidth()));
+    const QPoint Place = F.pos();
+    F.close();
+    EXPECT_EQ(StoredSetting("Width"), "700");
+    EXPECT_EQ(StoredSetting("Height"), "520");
+    EXPECT_EQ(StoredSetting("Top"), QString::number(Place.y()));
+    EXPECT_EQ(StoredSetting("Left"), QString::number(Place.x()));
+}
+
+// Resized far beyond every screen by the window system, the window comes
+// back at once to the size the screens span, or to its minimum on a
+// smaller screen; so do the displays in it. Runs at scale factor 2 too.
+TEST_F(Settings, BoundsOfAWindowResizedBeyondTheScreensComeBackWithinThem) {
+    TForm1& F = CreateForm();
+    F.show();
+    F.windowHandle()->resize(32767, 32767);
+    QCoreApplication::processEvents();
+    QRect Screens;
+    for (const QScreen* Screen : QGuiApplication::screens())
+        Screens |= Screen->geometry();
+    EXPECT_EQ(F.size(), Screens.size().expandedTo(F.minimumSize()));
+    EXPECT_LE(F.SpectrumDisplay->width(), F.width());
+    EXPECT_LE(F.ScopeDisplay->height(), F.height());
 }
 
 TEST_F(Settings, ADamagedFileGivesFirstRunDefaultsAndIsWrittenCleanlyAtClose) {

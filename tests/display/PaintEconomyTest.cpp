@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QTest>
 
 #include <chrono>
@@ -52,6 +54,23 @@ void ShowOnScreen(QWidget& Widget, int Width, int Height) {
     Widget.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Widget));
     QCoreApplication::processEvents();
+}
+
+// Whether painting Area of the widget shows its back buffer (at pixel ratio
+// 1) up to Right and plain black from there on.
+bool PaintsPictureUpToAndBlackBeyond(QWidget& Widget, const QImage& BackBuffer, const QRect& Area,
+                                     int Right) {
+    QImage Seen(Area.size(), QImage::Format_RGB32);
+    Seen.fill(Qt::white);
+    Widget.render(&Seen, QPoint(), QRegion(Area));
+    for (int Y = 0; Y < Area.height(); ++Y)
+        for (int X = 0; X < Area.width(); ++X) {
+            const QPoint At = Area.topLeft() + QPoint(X, Y);
+            const QRgb Expected = At.x() < Right ? BackBuffer.pixel(At) : qRgb(0, 0, 0);
+            if (Seen.pixel(X, Y) != Expected)
+                return false;
+        }
+    return true;
 }
 
 // A paint that composes only what changed must leave the same pixels as
@@ -321,6 +340,49 @@ TEST(PaintEconomy, TheStripRepaintsOnlyTheColumnItDrewAndItsMarker) {
     QCoreApplication::processEvents();
     ASSERT_EQ(Log.Rects.size(), 1u);
     EXPECT_EQ(Log.Rects[0], QRect(51, 0, 2, 76));
+}
+
+// Displays in a window resized far beyond every screen draw no more than the
+// screens can show, laid out as at that size, and paint the rest plain
+// black; back at a normal size they draw as before. The window itself stays
+// small here, so that only the displays' own pictures grow.
+TEST(PaintEconomy, BeyondTheScreensThePicturesStopAndTheRestIsBlack) {
+    QRect Screens;
+    for (const QScreen* Screen : QGuiApplication::screens())
+        Screens |= Screen->geometry();
+    ASSERT_FALSE(Screens.isEmpty());
+    QWidget Window;
+    ShowOnScreen(Window, 200, 100);
+    ASSERT_EQ(Window.devicePixelRatioF(), 1.0);
+    TSpectrumProbe Spectrum;
+    TScopeProbe Scope;
+    for (QWidget* Display : std::initializer_list<QWidget*>{&Spectrum, &Scope}) {
+        Display->setParent(&Window);
+        Display->show();
+        Display->resize(32767, 32767);
+    }
+    EXPECT_EQ(Spectrum.BackBuffer.size(), Screens.size());
+    EXPECT_EQ(Scope.BackBuffer.size(), Screens.size());
+    for (const QImage* Bar : {&Spectrum.LitBar, &Spectrum.UnlitBar})
+        EXPECT_LE(Bar->height(), Screens.height());
+    EXPECT_EQ(Spectrum.BarWidth, (Screens.width() - 29) / Bands);
+    EXPECT_EQ(Spectrum.GraphBottom, Screens.height() - 60);
+
+    Spectrum.Paint();
+    const QRect AcrossRight(Screens.width() - 20, 100, 40, 10);
+    EXPECT_TRUE(PaintsPictureUpToAndBlackBeyond(Spectrum, Spectrum.BackBuffer, AcrossRight,
+                                                Screens.width()));
+    EXPECT_TRUE(
+        PaintsPictureUpToAndBlackBeyond(Scope, Scope.BackBuffer, AcrossRight, Screens.width()));
+    EXPECT_TRUE(PaintsPictureUpToAndBlackBeyond(Spectrum, Spectrum.BackBuffer,
+                                                QRect(5, Screens.height() + 5, 10, 10), 0));
+
+    Spectrum.resize(600, 200);
+    TSpectrumProbe Fresh;
+    ShowOffScreen(Fresh, 600, 200);
+    Spectrum.Paint();
+    Fresh.Paint();
+    EXPECT_EQ(Spectrum.BackBuffer, Fresh.BackBuffer);
 }
 
 } // namespace
