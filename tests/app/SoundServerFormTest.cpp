@@ -83,13 +83,13 @@ protected:
         return *Form;
     }
 
-    std::string AddRemapSource(const std::string& Name, const std::string& Description) {
-        Loaded.push_back(LoadRemapSource(Name, Description));
+    std::string AddRemapSource(const std::string& SystemName, const std::string& Name) {
+        Loaded.push_back(LoadRemapSource(SystemName, Name));
         return Loaded.back();
     }
-    std::string AddToneSource(const std::string& Name, const std::string& Description,
+    std::string AddToneSource(const std::string& SystemName, const std::string& Name,
                               int Frequency) {
-        Tones.push_back(LoadToneSource(Name, Description, Frequency));
+        Tones.push_back(LoadToneSource(SystemName, Name, Frequency));
         EXPECT_FALSE(Tones.back().empty());
         return Tones.back();
     }
@@ -102,9 +102,9 @@ protected:
         Tones.erase(std::remove(Tones.begin(), Tones.end(), Tone), Tones.end());
     }
 
-    int DeviceNumber(const QString& Description) const {
-        for (const TDeviceName& Device : Form->DeviceNames)
-            if (Device.Name == Description)
+    int DeviceNumber(const QString& Name) const {
+        for (const TDeviceName& Device : Form->DeviceNames())
+            if (Device.Name == Name)
                 return Device.DeviceID;
         return -1;
     }
@@ -280,8 +280,8 @@ TEST_F(SoundServerForm, WithoutAServerStartSaysSoAndTheTestSignalStaysUnused) {
     UseDrivers({std::make_shared<TPulseWaveInDriver>("unix:/nonexistent/vireon/pulse/native"),
                 std::make_shared<TTestSignalDriver>()});
     CreateForm();
-    ASSERT_EQ(Form->DeviceNames.size(), 1u);
-    EXPECT_EQ(Form->DeviceNames[0].Name, "Vireon Test Signal");
+    ASSERT_EQ(Form->DeviceNames().size(), 1u);
+    EXPECT_EQ(Form->DeviceNames()[0].Name, "Vireon Test Signal");
     Form->btnStart->click();
     EXPECT_FALSE(Form->Running);
     EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStart + "\nNo sound server could be reached."});
