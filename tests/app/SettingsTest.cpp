@@ -76,7 +76,7 @@ TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
         {"device name found under another number beats the stored number",
          {{"Device", "0"}, {"DeviceName", "scripted-1"}},
          [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), 1u); }},
-        {"device name that is gone gives the default device, not the stored number",
+        {"device name that is gone leaves the recorder on the default, not the stored number",
          {{"Device", "0"}, {"DeviceName", "alsa_input.usb-gone"}},
          [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice); }},
         {"bounds far beyond the screen give a window that fits it",

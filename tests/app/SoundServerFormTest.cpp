@@ -242,7 +242,7 @@ TEST_F(SoundServerForm, StoredDeviceIsFoundByNameAndADamagedFileStartsAfresh) {
              StoreSettings({{"Device", QString::number(Monitor)}, {"DeviceName", "testmic"}});
          },
          TestMic},
-        {"a name that is gone gives the default device, not the number",
+        {"a name that is gone leaves the recorder on the default device, not the number",
          [&] {
              StoreSettings({{"Device", QString::number(TestMic)},
                             {"DeviceName", "alsa_input.usb-unplugged"}});
@@ -306,9 +306,8 @@ TEST_F(SoundServerForm, WhileTheServerIsDownAChosenDeviceStaysAndRecordsOnceItIs
 
     // Settings... Ok'd meanwhile offers no format and takes none away.
     ErrorBoxTexts.clear();
-    ASSERT_TRUE(InSettings([](TfrmSampleSetup& Dialog) {
-        EXPECT_EQ(Dialog.SampleRates->count(), 0);
-    }));
+    ASSERT_TRUE(
+        InSettings([](TfrmSampleSetup& Dialog) { EXPECT_EQ(Dialog.SampleRates->count(), 0); }));
     EXPECT_TRUE(ErrorBoxTexts.isEmpty()) << ErrorBoxTexts.join('|').toStdString();
 
     ASSERT_TRUE(Scratch.Start());

@@ -14,9 +14,10 @@ namespace vireon {
 
 // The system's recording devices: every source of the PulseAudio server
 // (PipeWire's pulse server too), microphones and line inputs first, then the
-// monitors of the outputs, each group by name (the server's description). WAVE_MAPPER is the
-// server's default source: a recording opened on it is left to the server,
-// which moves it whenever the desktop's default source changes.
+// monitors of the outputs, each group by name (the server's description).
+// WAVE_MAPPER is the server's default source: a recording opened on it is
+// left to the server, which moves it whenever the desktop's default source
+// changes.
 class TPulseWaveInDriver : public TWaveInDriver {
 public:
     // Server: a libpulse server string ("unix:/path", ...); empty for the
