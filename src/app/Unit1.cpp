@@ -2,6 +2,7 @@
 
 #include "analysis/BandTable.h"
 #include "analysis/ToneText.h"
+#include "app/DeviceChoice.h"
 #include "app/ErrorBox.h"
 #include "app/SettingsKey.h"
 #include "app/WindowSizeLimit.h"
@@ -11,7 +12,6 @@
 #include "app/dialogs/SaveFileChooser.h"
 #include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
-#include "capture/platform/WaveInDriver.h"
 #include "display/OnScreen.h"
 #include "display/PictureFile.h"
 #include "display/QuorScope.h"
@@ -90,19 +90,6 @@ void ConnectHandler(TForm1* Form, Control* Sender, Signal ChangeSignal,
     });
 }
 
-// The settings dialog's FFT size; text that is no whole number is refused
-// before anything is stopped or changed.
-std::int32_t FFTSizeFromText(const QString& Text) {
-    bool IsNumber = false;
-    const int Size = Text.trimmed().toInt(&IsNumber);
-    if (!IsNumber)
-        throw std::runtime_error(QStringLiteral("'%1' is not a valid FFT size. Enter a whole "
-                                                "number of samples, such as 4096.")
-                                     .arg(Text)
-                                     .toStdString());
-    return Size;
-}
-
 // The reference curve in the settings: 62 numbers in dBFS, comma-separated,
 // with '.' as decimal point whatever the locale; empty without one.
 QString ReferenceText(const std::optional<TQuorSpectrumDisplay::TReference>& Reference) {
@@ -157,6 +144,7 @@ TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
                    Qt::WindowCloseButtonHint);
     LogoImage->setPixmap(QPixmap::fromImage(LogoPicture()));
     CreateRecorder();
+    FDeviceChoice = std::make_unique<TDeviceChoice>(*Rec);
     ConnectHandlers();
     ConnectMenu();
     Form1 = this;
@@ -227,52 +215,37 @@ void TForm1::ConnectMenu() {
 }
 
 void TForm1::FormCreate(QObject*) {
-    DeviceNames.clear();
     ListDevices();
     CreateDisplays();
     LoadSettings();
+    ShowChosenDeviceState();
     ShowWindowName();
 }
 
+const std::vector<TDeviceName>& TForm1::DeviceNames() const {
+    return FDeviceChoice->DeviceNames();
+}
+
 void TForm1::ListDevices() {
-    // Read in one go and without touching the recorder, which keeps the
-    // device it has (and may be recording from it).
-    const std::vector<TWaveInDeviceInfo> Devices = ListWaveInDevices();
-    DeviceNames.clear();
-    for (std::size_t Device = 0; Device < Devices.size(); ++Device)
-        DeviceNames.push_back({QString::fromStdString(Devices[Device].Description),
-                               static_cast<std::int32_t>(Device),
-                               QString::fromStdString(Devices[Device].Name)});
+    // Without touching the recorder while it records from its device.
+    FDeviceChoice->ListDevices();
+    ShowChosenDeviceState();
 }
 
-std::optional<std::uint32_t> TForm1::ChosenDeviceNumber() const {
-    if (FChosenDeviceName.isEmpty())
-        return Rec->DeviceID();
-    const auto Found =
-        std::find_if(DeviceNames.begin(), DeviceNames.end(), [this](const TDeviceName& Device) {
-            return Device.SystemName == FChosenDeviceName;
-        });
-    if (Found == DeviceNames.end())
-        return std::nullopt;
-    return static_cast<std::uint32_t>(Found->DeviceID);
-}
-
-void TForm1::FollowChosenDevice() {
-    const std::optional<std::uint32_t> Number = ChosenDeviceNumber();
-    if (Number && !Rec->Active())
-        Rec->SetDeviceID(*Number);
-}
-
-void TForm1::RememberChosenDevice() {
-    const std::uint32_t Device = Rec->DeviceID();
-    FChosenDeviceName = Device < DeviceNames.size() ? DeviceNames[Device].SystemName : QString();
-}
-
-QString TForm1::DeviceDescription(std::uint32_t Device) const {
-    if (Device < DeviceNames.size())
-        return DeviceNames[Device].Name;
-    const QString Default = QString::fromStdString(Rec->GetDeviceName());
-    return Default.isEmpty() ? QStringLiteral("the default recording device") : Default;
+void TForm1::ShowChosenDeviceState() {
+    QString State;
+    if (FDeviceChoice->Missing())
+        State = FDeviceChoice->ListError().isEmpty()
+                    ? QStringLiteral("The chosen recording device \"%1\" is not connected.")
+                          .arg(FDeviceChoice->Name())
+                    : QStringLiteral("The chosen recording device \"%1\" is missing. %2")
+                          .arg(FDeviceChoice->Name(), FDeviceChoice->ListError());
+    // Other news in the panel stays; only our own message is taken back.
+    if (!State.isEmpty())
+        StatusText->setText(State);
+    else if (!FShownDeviceState.isEmpty() && StatusText->text() == FShownDeviceState)
+        StatusText->clear();
+    FShownDeviceState = State;
 }
 
 void TForm1::CreateDisplays() {
@@ -314,12 +287,11 @@ void TForm1::StartCapture() {
     ShowWindowName();
     try {
         // Numbers move when devices come and go: the chosen device is found
-        // by its name, and one that is gone is not swapped for another.
+        // by its system name, and one that is gone is not swapped for another.
         ListDevices();
-        if (!ChosenDeviceNumber())
-            throw std::runtime_error("The recording device is no longer available.");
-        FollowChosenDevice();
-        FRecordingDeviceName = DeviceDescription(Rec->DeviceID());
+        if (FDeviceChoice->Missing())
+            throw std::runtime_error(FDeviceChoice->AbsenceReason().toStdString());
+        FRecordingDeviceName = FDeviceChoice->RecorderDeviceName();
         OpenCapture();
     } catch (const std::exception& Error) {
         // The second line says what to fix.
@@ -412,16 +384,17 @@ void TForm1::ExportBands1Click(QObject*) {
 void TForm1::Settings2Click(QObject*) {
     TfrmSampleSetup Dialog(this);
     ListDevices();
-    FollowChosenDevice();
     FillSettingsDialog(Dialog);
-    const std::uint32_t ShownDevice = Rec->DeviceID();
     const int Result = Dialog.exec();
-    // A device picked in the dialog is in effect even after "Cancel".
-    if (Rec->DeviceID() != ShownDevice)
-        RememberChosenDevice();
+    // A device picked in the dialog is in effect even after "Cancel". Left
+    // alone, a chosen device that is missing stays chosen.
+    if (Dialog.DevicePicked()) {
+        FDeviceChoice->ChooseRecorderDevice();
+        ShowChosenDeviceState();
+    }
     if (Result != QDialog::Accepted)
         return;
-    const std::int32_t NewFFTSize = FFTSizeFromText(Dialog.cbFFTSize->currentText());
+    const std::int32_t NewFFTSize = Dialog.FFTSize();
     const bool WasRunning = Running;
     if (WasRunning)
         StopCapture();
@@ -436,9 +409,9 @@ void TForm1::FillSettingsDialog(TfrmSampleSetup& Dialog) {
     Dialog.SampleRates->clear();
     // While capture runs only the window kind can change.
     Dialog.EnableCaptureChoices(!Running);
-    Dialog.ListDevices(DeviceNames);
+    Dialog.ListDevices(DeviceNames());
     // A chosen device that is gone is shown as the default: it is not offered.
-    Dialog.SelectDevice(ChosenDeviceNumber().value_or(WAVE_MAPPER));
+    Dialog.SelectDevice(FDeviceChoice->Number().value_or(WAVE_MAPPER));
     Dialog.FillSampleRates();
     Dialog.SelectFormat(Rec->PCMFormat());
     Dialog.ShowFFTSize(FFTSize);
@@ -448,9 +421,11 @@ void TForm1::FillSettingsDialog(TfrmSampleSetup& Dialog) {
 void TForm1::ApplyCaptureSettings(const TfrmSampleSetup& Dialog, std::int32_t NewFFTSize) {
     FFTSize = NewFFTSize;
     CurrentWindow = Dialog.GetSelectedWindow();
-    // No format selected becomes 255, which no device opens: the next Start
-    // reports it.
-    Rec->SetPCMFormat(static_cast<TPCMFormat>(static_cast<std::uint8_t>(Dialog.SelectedFormat())));
+    // No format offered (a device that records neither, or no sound server
+    // at the time) keeps the format: a device that cannot record it says so
+    // at Start, and one that comes back later records with it.
+    if (Dialog.SelectedFormat() >= 0)
+        Rec->SetPCMFormat(static_cast<TPCMFormat>(Dialog.SelectedFormat()));
     ApplyAnalysisSettings();
     ShowWindowName();
 }
@@ -627,11 +602,7 @@ void TForm1::LoadSettings() {
         ShowSettingsProblem(Key);
         return;
     }
-    LoadGroup([&] { LoadDevice(Key); },
-              [&] {
-                  Rec->SetDeviceID(WAVE_MAPPER);
-                  RememberChosenDevice();
-              });
+    LoadGroup([&] { LoadDevice(Key); }, [&] { FDeviceChoice->Restore(QString(), WAVE_MAPPER); });
     LoadGroup([&] { tbPeakHoldSpeed->setValue(Key.ReadInteger(QStringLiteral("PeakSpeed"))); },
               [&] { tbPeakHoldSpeed->setValue(2); });
     // No default for the bounds: whatever was applied before a failure stays.
@@ -667,17 +638,14 @@ void TForm1::LoadSettings() {
 }
 
 void TForm1::LoadDevice(const TSettingsKey& Key) {
-    // The name finds the device wherever its number moved to; a device that
-    // is gone gives the default one, never whatever has its number now. An
-    // older file has only the number.
-    const QString Name = Key.ReadString(QStringLiteral("DeviceName"));
-    if (Name.isEmpty()) {
-        Rec->SetDeviceID(static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device"))));
-    } else {
-        FChosenDeviceName = Name;
-        Rec->SetDeviceID(ChosenDeviceNumber().value_or(WAVE_MAPPER));
-    }
-    RememberChosenDevice();
+    // "DeviceName" holds the system name, which finds the device wherever its
+    // number moved to; a device that is gone stays chosen, and is never
+    // swapped for whatever has its number now. An older file has only the number.
+    const QString SystemName = Key.ReadString(QStringLiteral("DeviceName"));
+    FDeviceChoice->Restore(
+        SystemName, SystemName.isEmpty()
+                        ? static_cast<std::uint32_t>(Key.ReadInteger(QStringLiteral("Device")))
+                        : WAVE_MAPPER);
 }
 
 void TForm1::LoadBounds(const TSettingsKey& Key) {
@@ -708,7 +676,7 @@ void TForm1::SaveSettings() {
         return;
     }
     Key.WriteInteger(QStringLiteral("Device"), static_cast<std::int32_t>(Rec->DeviceID()));
-    Key.WriteString(QStringLiteral("DeviceName"), FChosenDeviceName);
+    Key.WriteString(QStringLiteral("DeviceName"), FDeviceChoice->SystemName());
     Key.WriteInteger(QStringLiteral("FFTWindow"),
                      static_cast<std::int32_t>(SpectrumDisplay->Model().FFT->Window()));
     Key.WriteInteger(QStringLiteral("FFTSize"), FFTSize);

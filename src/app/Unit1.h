@@ -11,11 +11,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <vector>
 
 namespace vireon {
 
+class TDeviceChoice;
 class TLiveAudioRecorder;
 class TQuorScope;
 class TQuorSpectrumDisplay;
@@ -45,9 +46,9 @@ public:
     TQuorSpectrumDisplay* SpectrumDisplay = nullptr;
     TQuorScope* ScopeDisplay = nullptr;
 
-    // Entry i names wave input device i; read at start-up and again each
-    // time the settings dialog opens, so it lists the devices there are now.
-    std::vector<TDeviceName> DeviceNames;
+    // Entry i names wave input device i; read at start-up, each time the
+    // settings dialog opens and at each Start, so it lists the devices there are now.
+    const std::vector<TDeviceName>& DeviceNames() const;
 
     void FormCreate(QObject* Sender);
     void FormClose(QObject* Sender);
@@ -97,18 +98,12 @@ private:
     void CreateRecorder();
     void ConnectHandlers();
     void ConnectMenu();
+    // Once per user action (see TDeviceChoice::ListDevices).
     void ListDevices();
+    // The status panel says while the chosen device is missing.
+    void ShowChosenDeviceState();
     void CreateDisplays();
     void StartCapture();
-    // The chosen device's number in DeviceNames; the recorder's own number
-    // for the default device or one without a name; none when it is gone.
-    std::optional<std::uint32_t> ChosenDeviceNumber() const;
-    // Moves the stopped recorder to the chosen device's number, which moves
-    // when devices come and go.
-    void FollowChosenDevice();
-    // Notes what the system calls the recorder's device, from DeviceNames.
-    void RememberChosenDevice();
-    QString DeviceDescription(std::uint32_t DeviceID) const;
     // The recorder closed without being asked: the device went away.
     void RecDeactivate(QObject* Sender);
     // The strongest tone of the last block, or "–" in silence.
@@ -137,9 +132,9 @@ private:
     bool FWindowListClosed = false;
     bool FShownOnce = false;
     bool FSettingsProblemShown = false;
-    // What the system calls the chosen device; empty for the default device
-    // or a device that has no such name.
-    QString FChosenDeviceName;
+    std::unique_ptr<TDeviceChoice> FDeviceChoice;
+    // What the status panel says of the chosen device now; empty for nothing.
+    QString FShownDeviceState;
     // The device as the user knows it, for the message when it goes away.
     QString FRecordingDeviceName;
     // The tone the status panel shows now; none at first, as the form says.

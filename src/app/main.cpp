@@ -5,7 +5,7 @@
 #include "app/VireonApplication.h"
 #include "app/dialogs/ProductInfo.h"
 #include "capture/ApplicationException.h"
-#include "capture/platform/WaveInDriver.h"
+#include "capture/WaveIn.h"
 #include "ui/Skin.h"
 
 #include <QGuiApplication>
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     }
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ProductDesktopId));
     ApplySkin(App);
-    SetWaveInDrivers(DefaultWaveInDrivers());
+    TWaveAudioIn::InstallDefaultDrivers();
     SetApplicationExceptionHandler(ShowErrorBox);
 
     TForm1 MainForm;

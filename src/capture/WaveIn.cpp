@@ -1,5 +1,7 @@
 #include "capture/WaveIn.h"
 
+#include "capture/platform/WaveInDriver.h"
+
 #include <memory>
 
 namespace vireon {
@@ -41,6 +43,20 @@ void TWaveAudioIn::SetPCMFormat(TPCMFormat Value) {
 
 std::uint32_t TWaveAudioIn::GetNumDevs() {
     return waveInGetNumDevs();
+}
+
+TWaveInDeviceList TWaveAudioIn::ListDevices() {
+    TWaveInDeviceList List;
+    const MMRESULT Result = ListWaveInDevices(List.Devices);
+    char Text[MAXERRORLENGTH] = {};
+    if (Result != MMSYSERR_NOERROR &&
+        waveInGetErrorTextA(Result, Text, MAXERRORLENGTH) == MMSYSERR_NOERROR)
+        List.Error = Text;
+    return List;
+}
+
+void TWaveAudioIn::InstallDefaultDrivers() {
+    SetWaveInDrivers(DefaultWaveInDrivers());
 }
 
 std::string TWaveAudioIn::GetDeviceName() {

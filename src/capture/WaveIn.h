@@ -6,6 +6,7 @@
 // queues the buffer again.
 
 #include "capture/WaveIO.h"
+#include "capture/WaveInDevices.h"
 
 namespace vireon {
 
@@ -29,6 +30,14 @@ public:
     bool Batched() const { return FBatched; }
 
     TWaveAudioGetFormatEvent OnFormat;
+
+    // Every recording device there is now, numbered as DeviceID numbers them,
+    // read in one go. Each listing is a new look: a sound server that failed
+    // to answer earlier is asked again.
+    static TWaveInDeviceList ListDevices();
+    // The devices of a normal run: the system's sound service, then the
+    // built-in test signal. Before any recorder is used.
+    static void InstallDefaultDrivers();
 
 protected:
     virtual bool QueueBuffer(WAVEHDR* Header);

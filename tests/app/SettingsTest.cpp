@@ -37,9 +37,9 @@ TEST_F(Settings, FirstRunUsesTheDefaults) {
     EXPECT_FLOAT_EQ(F.SpectrumDisplay->Model().FadeFactor, 0.9f);
     EXPECT_EQ(F.FFTSize, 4096);
     EXPECT_EQ(F.windowTitle(), "(Orlindt) - Vireon");
-    EXPECT_EQ(F.DeviceNames.size(), 2u);
-    EXPECT_EQ(F.DeviceNames[1].Name, "Scripted Line");
-    EXPECT_EQ(F.DeviceNames[1].DeviceID, 1);
+    EXPECT_EQ(F.DeviceNames().size(), 2u);
+    EXPECT_EQ(F.DeviceNames()[1].Name, "Scripted Line");
+    EXPECT_EQ(F.DeviceNames()[1].DeviceID, 1);
 
     // Design width; the design height is below the window's minimum.
     F.show();
@@ -88,7 +88,7 @@ TEST_F(Settings, StoredValuesAreAppliedWithClampingAndDefaults) {
         {"device name found under another number beats the stored number",
          {{"Device", "0"}, {"DeviceName", "scripted-1"}},
          [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), 1u); }},
-        {"device name that is gone gives the default device, not the stored number",
+        {"device name that is gone leaves the recorder on the default, not the stored number",
          {{"Device", "0"}, {"DeviceName", "alsa_input.usb-gone"}},
          [](TForm1& F) { EXPECT_EQ(F.Rec->DeviceID(), DefaultDevice); }},
         {"bounds far beyond the screen give a window that fits it",
@@ -189,6 +189,42 @@ TEST_F(Settings, BoundsOfAWindowResizedBeyondTheScreensComeBackWithinThem) {
     EXPECT_EQ(F.size(), Screens.size().expandedTo(F.minimumSize()));
     EXPECT_LE(F.SpectrumDisplay->width(), F.width());
     EXPECT_LE(F.ScopeDisplay->height(), F.height());
+}
+
+TEST_F(Settings, ARememberedDeviceThatIsAbsentStaysChosenAndTheStatusPanelSaysSo) {
+    const QString Missing = "The chosen recording device \"usb-mic\" is not connected.";
+    StoreSettings({{"Device", "0"}, {"DeviceName", "usb-mic"}});
+    CreateForm();
+    EXPECT_EQ(Form->StatusText->text(), Missing);
+    EXPECT_EQ(Form->Rec->DeviceID(), DefaultDevice);
+    // Start does not record from another device in its place.
+    Form->btnStart->click();
+    EXPECT_FALSE(Form->Running);
+    EXPECT_EQ(ErrorBoxTexts, QStringList{"The device that you have selected in settings, does not "
+                                         "support the requirements for proper sampling.\nThe "
+                                         "recording device is no longer available."});
+    EXPECT_EQ(Form->StatusText->text(), Missing);
+    Form->close();
+    EXPECT_EQ(StoredSetting("DeviceName"), "usb-mic");
+    Form.reset();
+
+    // Plugged in again by the next start: chosen, and recorded from.
+    auto Usb = std::make_shared<TScriptedWaveInDriver>(
+        std::vector<TScriptedDevice>{{"USB Mic", WAVE_FORMAT_4S16, {}, "usb-mic"}});
+    SetWaveInDrivers({Driver, Usb});
+    CreateForm();
+    EXPECT_EQ(Form->Rec->DeviceID(), 2u);
+    EXPECT_EQ(Form->StatusText->text(), "");
+    Form->btnStart->click();
+    EXPECT_TRUE(PumpUntil([&] { return Usb->IsStarted(); }));
+    Form->btnStart->click();
+
+    // Unplugged again: the status panel names it as the user knows it.
+    SetWaveInDrivers({Driver});
+    Form->btnStart->click();
+    EXPECT_FALSE(Form->Running);
+    EXPECT_EQ(Form->StatusText->text(),
+              "The chosen recording device \"USB Mic\" is not connected.");
 }
 
 TEST_F(Settings, ADamagedFileGivesFirstRunDefaultsAndIsWrittenCleanlyAtClose) {

@@ -83,13 +83,13 @@ protected:
         return *Form;
     }
 
-    std::string AddRemapSource(const std::string& Name, const std::string& Description) {
-        Loaded.push_back(LoadRemapSource(Name, Description));
+    std::string AddRemapSource(const std::string& SystemName, const std::string& Name) {
+        Loaded.push_back(LoadRemapSource(SystemName, Name));
         return Loaded.back();
     }
-    std::string AddToneSource(const std::string& Name, const std::string& Description,
+    std::string AddToneSource(const std::string& SystemName, const std::string& Name,
                               int Frequency) {
-        Tones.push_back(LoadToneSource(Name, Description, Frequency));
+        Tones.push_back(LoadToneSource(SystemName, Name, Frequency));
         EXPECT_FALSE(Tones.back().empty());
         return Tones.back();
     }
@@ -102,9 +102,9 @@ protected:
         Tones.erase(std::remove(Tones.begin(), Tones.end(), Tone), Tones.end());
     }
 
-    int DeviceNumber(const QString& Description) const {
-        for (const TDeviceName& Device : Form->DeviceNames)
-            if (Device.Name == Description)
+    int DeviceNumber(const QString& Name) const {
+        for (const TDeviceName& Device : Form->DeviceNames())
+            if (Device.Name == Name)
                 return Device.DeviceID;
         return -1;
     }
@@ -242,7 +242,7 @@ TEST_F(SoundServerForm, StoredDeviceIsFoundByNameAndADamagedFileStartsAfresh) {
              StoreSettings({{"Device", QString::number(Monitor)}, {"DeviceName", "testmic"}});
          },
          TestMic},
-        {"a name that is gone gives the default device, not the number",
+        {"a name that is gone leaves the recorder on the default device, not the number",
          [&] {
              StoreSettings({{"Device", QString::number(TestMic)},
                             {"DeviceName", "alsa_input.usb-unplugged"}});
@@ -280,11 +280,42 @@ TEST_F(SoundServerForm, WithoutAServerStartSaysSoAndTheTestSignalStaysUnused) {
     UseDrivers({std::make_shared<TPulseWaveInDriver>("unix:/nonexistent/vireon/pulse/native"),
                 std::make_shared<TTestSignalDriver>()});
     CreateForm();
-    ASSERT_EQ(Form->DeviceNames.size(), 1u);
-    EXPECT_EQ(Form->DeviceNames[0].Name, "Vireon Test Signal");
+    ASSERT_EQ(Form->DeviceNames().size(), 1u);
+    EXPECT_EQ(Form->DeviceNames()[0].Name, "Vireon Test Signal");
     Form->btnStart->click();
     EXPECT_FALSE(Form->Running);
     EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStart + "\nNo sound server could be reached."});
+}
+
+TEST_F(SoundServerForm, WhileTheServerIsDownAChosenDeviceStaysAndRecordsOnceItIsBack) {
+    ScratchServer Scratch;
+    ASSERT_TRUE(Scratch.Start());
+    UseDrivers({std::make_shared<TPulseWaveInDriver>(Scratch.Address()),
+                std::make_shared<TTestSignalDriver>()});
+    StoreSettings({{"DeviceName", "testmic"}});
+    CreateForm();
+    ASSERT_EQ(static_cast<int>(Form->Rec->DeviceID()), DeviceNumber("TestMic"));
+
+    // The server is the cause, not the device.
+    ASSERT_TRUE(Scratch.Stop());
+    Form->btnStart->click();
+    EXPECT_FALSE(Form->Running);
+    EXPECT_EQ(ErrorBoxTexts, QStringList{FailedStart + "\nNo sound server could be reached."});
+    EXPECT_EQ(Form->StatusText->text(), "The chosen recording device \"TestMic\" is missing. No "
+                                        "sound server could be reached.");
+
+    // Settings... Ok'd meanwhile offers no format and takes none away.
+    ErrorBoxTexts.clear();
+    ASSERT_TRUE(
+        InSettings([](TfrmSampleSetup& Dialog) { EXPECT_EQ(Dialog.SampleRates->count(), 0); }));
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty()) << ErrorBoxTexts.join('|').toStdString();
+
+    ASSERT_TRUE(Scratch.Start());
+    EXPECT_GE(StartAndHearTone(), 0) << ErrorBoxTexts.join('|').toStdString();
+    EXPECT_EQ(static_cast<int>(Form->Rec->DeviceID()), DeviceNumber("TestMic"));
+    EXPECT_EQ(Form->StatusText->text(), "");
+    Form->close();
+    EXPECT_EQ(StoredSetting("DeviceName"), "testmic");
 }
 
 TEST_F(SoundServerForm, AFrozenServerCostsOneBoundedPauseWhileTheWindowPaints) {
@@ -334,8 +365,7 @@ TEST_F(SoundServerForm, AFrozenServerCostsOneBoundedPauseWhileTheWindowPaints) {
         const QStringList Expected =
             Action.Error ? QStringList{FailedStart + "\n" + Action.Error} : QStringList{};
         EXPECT_EQ(ErrorBoxTexts, Expected);
-        // Past the pause the driver tries the server again, which answers now.
-        PumpFor(3200);
+        // The next action asks the server again at once, and it answers now.
     }
     ErrorBoxTexts.clear();
     EXPECT_GE(StartAndHearTone(), 0);

@@ -73,12 +73,20 @@ TEST_F(WaveInLayer, NumbersTheDevicesOfAllDriversOneAfterTheOther) {
     EXPECT_EQ(waveInGetDevCapsA(3, &Caps, sizeof Caps), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(waveInGetDevCapsA(0, nullptr, sizeof Caps), MMSYSERR_INVALPARAM);
 
-    const std::vector<TWaveInDeviceInfo> Listed = ListWaveInDevices();
+    std::vector<TWaveInDeviceInfo> Listed;
+    EXPECT_EQ(ListWaveInDevices(Listed), MMSYSERR_NOERROR);
     ASSERT_EQ(Listed.size(), 3u);
-    EXPECT_EQ(Listed[1].Description, "First B");
-    EXPECT_EQ(Listed[1].Name, "scripted-1");
-    EXPECT_EQ(Listed[2].Description, "Second A");
-    EXPECT_EQ(Listed[2].Name, "second-a");
+    EXPECT_EQ(Listed[1].Name, "First B");
+    EXPECT_EQ(Listed[1].SystemName, "scripted-1");
+    EXPECT_EQ(Listed[2].Name, "Second A");
+    EXPECT_EQ(Listed[2].SystemName, "second-a");
+
+    // A driver that cannot list (no sound server) gives its error; the
+    // devices of the others are still there.
+    First->Fail(test::TScriptedCall::ListDevices, VIREONERR_NOSERVER);
+    EXPECT_EQ(ListWaveInDevices(Listed), VIREONERR_NOSERVER);
+    ASSERT_EQ(Listed.size(), 1u);
+    EXPECT_EQ(Listed[0].Name, "Second A");
 }
 
 TEST_F(WaveInLayer, WithoutADefaultDeviceTheFirstDriverSaysWhy) {

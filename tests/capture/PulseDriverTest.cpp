@@ -93,7 +93,7 @@ protected:
     TPulseWaveInDriver Driver;
 };
 
-TEST_F(PulseDriverDevices, ListsEverySourceInputsFirstThenMonitorsEachByDescription) {
+TEST_F(PulseDriverDevices, ListsEverySourceInputsFirstThenMonitorsEachByName) {
     // Inputs loaded to sort before and after TestMic, so the order is
     // tested whatever else the server offers (PipeWire's has no sine source).
     const std::string Before = test::LoadRemapSource("vireon_before", "Another Input");
@@ -101,7 +101,7 @@ TEST_F(PulseDriverDevices, ListsEverySourceInputsFirstThenMonitorsEachByDescript
     const UINT Count = Driver.GetNumDevs();
     std::vector<std::string> Names;
     for (UINT Device = 0; Device < Count; ++Device) {
-        Names.push_back(Driver.DeviceDescription(Device));
+        Names.push_back(Driver.DeviceName(Device));
         EXPECT_EQ(CapsName(Driver, Device), Names.back());
     }
     test::UnloadModule(Before);
@@ -138,7 +138,7 @@ TEST_F(PulseDriverDevices, DeviceNumberPastTheListIsRefusedEverywhere) {
     EXPECT_EQ(Driver.QueryFormat(Missing, Pcm(2, 44100, 16)), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(Driver.Open(Missing, Pcm(2, 44100, 16), Sink, Stream), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(Stream, nullptr);
-    EXPECT_EQ(Driver.DeviceDescription(Missing), "");
+    EXPECT_EQ(Driver.DeviceName(Missing), "");
 }
 
 TEST_F(PulseDriverDevices, FormatQueryAndOpenAgreeOnWhatIsRecordable) {
@@ -165,13 +165,13 @@ TEST_F(PulseDriverDevices, FormatQueryAndOpenAgreeOnWhatIsRecordable) {
     }
 }
 
-TEST_F(PulseDriverDevices, LongDescriptionIsWholeThereAndCutCleanlyInTheCaps) {
+TEST_F(PulseDriverDevices, LongNameIsWholeThereAndCutCleanlyInTheCaps) {
     // Byte 31 falls inside the "ü": the 32-byte field keeps 30 bytes.
-    const std::string Description = "Vireon Mikrofon im Wohnraum\xE2\x80\x93K\xC3\xBC"
-                                    "che";
-    const std::string Module = test::LoadRemapSource("vireon_long_name", Description);
+    const std::string Name = "Vireon Mikrofon im Wohnraum\xE2\x80\x93K\xC3\xBC"
+                             "che";
+    const std::string Module = test::LoadRemapSource("vireon_long_name", Name);
     ASSERT_FALSE(Module.empty());
-    const UINT Device = test::DeviceDescribed(Driver, Description);
+    const UINT Device = test::DeviceNamed(Driver, Name);
     const bool Listed = Device < Driver.GetNumDevs();
     const std::string Shown = CapsName(Driver, Device);
     test::UnloadModule(Module);

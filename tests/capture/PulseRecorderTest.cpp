@@ -123,7 +123,7 @@ TEST_F(PulseRecorderTest, SourceUnloadedWhileRecordingEndsItAndAnotherSourceReco
     const std::string Module = test::LoadRemapSource("vireon_unplugged", "Vireon Unplugged");
     ASSERT_FALSE(Module.empty());
     UINT Device = 0;
-    while (Device < Driver->GetNumDevs() && Driver->DeviceDescription(Device) != "Vireon Unplugged")
+    while (Device < Driver->GetNumDevs() && Driver->DeviceName(Device) != "Vireon Unplugged")
         ++Device;
     TWatchedRecorder Watched;
     Watched.Rec.SetDeviceID(Device);

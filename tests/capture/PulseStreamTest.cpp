@@ -76,8 +76,8 @@ TEST_F(PulseStreamTest, EachDeviceRecordsItsOwnSource) {
     // Two sources with tones of their own beside TestMic's 1 kHz: a stream
     // on the wrong source, or on the default one, hears the wrong tone.
     const struct {
+        const char* SystemName;
         const char* Name;
-        const char* Description;
         int Hz;
     } Cases[] = {{"vireon_low", "Vireon Low Tone", 440}, {"vireon_high", "Vireon High Tone", 2500}};
     std::vector<std::string> Handles;
@@ -89,15 +89,15 @@ TEST_F(PulseStreamTest, EachDeviceRecordsItsOwnSource) {
     // A failed assertion leaves no source behind to move the next test's devices.
     const std::shared_ptr<void> Unloader(nullptr, [&](void*) { UnloadAll(); });
     for (const auto& Case : Cases) {
-        Handles.push_back(test::LoadToneSource(Case.Name, Case.Description, Case.Hz));
+        Handles.push_back(test::LoadToneSource(Case.SystemName, Case.Name, Case.Hz));
         ASSERT_FALSE(Handles.back().empty()) << Case.Name;
     }
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
         PulseRecordingSink CaseSink;
         std::unique_ptr<TWaveInStream> CaseStream;
-        ASSERT_EQ(Driver.Open(test::DeviceDescribed(Driver, Case.Description), Pcm(2, 44100, 16),
-                              CaseSink, CaseStream),
+        ASSERT_EQ(Driver.Open(test::DeviceNamed(Driver, Case.Name), Pcm(2, 44100, 16), CaseSink,
+                              CaseStream),
                   MMSYSERR_NOERROR);
         PulseTestBuffers Buffers(4, BytesFor50ms);
         for (std::size_t I = 0; I < Buffers.Count(); ++I)
@@ -114,7 +114,7 @@ TEST_F(PulseStreamTest, EachDeviceRecordsItsOwnSource) {
     }
     UnloadAll();
     for (const auto& Case : Cases)
-        EXPECT_EQ(test::DeviceDescribed(Driver, Case.Description), Driver.GetNumDevs())
+        EXPECT_EQ(test::DeviceNamed(Driver, Case.Name), Driver.GetNumDevs())
             << Case.Name << " is still listed";
 }
 
@@ -174,7 +174,7 @@ TEST_F(PulseStreamTest, SourceThatGoesAwayReturnsTheQueueThenReportsLossOnce) {
     // changes its number while it comes and goes.
     const std::string Module = test::LoadRemapSource("vireon_vanishing", "Vireon Vanishing");
     ASSERT_FALSE(Module.empty());
-    Open(test::DeviceDescribed(Driver, "Vireon Vanishing"));
+    Open(test::DeviceNamed(Driver, "Vireon Vanishing"));
     PulseTestBuffers Buffers(4, Stereo16BytesPerSecond);
     for (std::size_t I = 0; I < 3; ++I)
         ASSERT_EQ(Stream->AddBuffer(Buffers[I]), MMSYSERR_NOERROR);

@@ -63,8 +63,9 @@ namespace {
 
 // Module arguments quote a value with spaces in double quotes, and the
 // property list inside it in single quotes; both servers read it so.
-std::string DescriptionArgument(const std::string& Key, const std::string& Description) {
-    return R"( ")" + Key + R"(=\"device.description=')" + Description + R"('\"")";
+// What the user sees of a device is the server's description property.
+std::string NameArgument(const std::string& Key, const std::string& Name) {
+    return R"( ")" + Key + R"(=\"device.description=')" + Name + R"('\"")";
 }
 
 std::string DefaultSource() {
@@ -114,9 +115,9 @@ void EndPlayer(pid_t Player) {
 
 } // namespace
 
-std::string LoadRemapSource(const std::string& Name, const std::string& Description) {
-    return Pactl("load-module module-remap-source master=nullsink.monitor source_name=" + Name +
-                 DescriptionArgument("source_properties", Description));
+std::string LoadRemapSource(const std::string& SystemName, const std::string& Name) {
+    return Pactl("load-module module-remap-source master=nullsink.monitor source_name=" +
+                 SystemName + NameArgument("source_properties", Name));
 }
 
 void UnloadModule(const std::string& Index) {
@@ -130,15 +131,15 @@ void UnloadModule(const std::string& Index) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-std::string LoadToneSource(const std::string& Name, const std::string& Description,
+std::string LoadToneSource(const std::string& SystemName, const std::string& Name,
                            int FrequencyHz) {
     // Neither server has a steady sine source of its own that both share
     // (PulseAudio's comes in bursts, PipeWire's pulse server has none): a
     // player feeds a null sink, and the source copies its monitor.
-    const std::string Sink = Name + "_tone";
+    const std::string Sink = SystemName + "_tone";
     const std::string SinkModule =
         Pactl("load-module module-null-sink sink_name=" + Sink + " rate=44100 channels=2" +
-              DescriptionArgument("sink_properties", Description + " tone"));
+              NameArgument("sink_properties", Name + " tone"));
     if (SinkModule.empty())
         return {};
 
@@ -152,10 +153,10 @@ std::string LoadToneSource(const std::string& Name, const std::string& Descripti
         Player = 0;
 
     const std::string SourceModule =
-        Pactl("load-module module-remap-source master=" + Sink + ".monitor source_name=" + Name +
-              DescriptionArgument("source_properties", Description));
+        Pactl("load-module module-remap-source master=" + Sink +
+              ".monitor source_name=" + SystemName + NameArgument("source_properties", Name));
     const std::string Handle = std::to_string(Player) + " " + SourceModule + " " + SinkModule;
-    const std::string Check = Script + " check " + Name + " " + Hz;
+    const std::string Check = Script + " check " + SystemName + " " + Hz;
     if (Player == 0 || SourceModule.empty() || std::system(Check.c_str()) != 0) {
         UnloadToneSource(Handle);
         return {};
@@ -172,17 +173,17 @@ void UnloadToneSource(const std::string& Handle) {
         UnloadModule(Module);
 }
 
-void SetDefaultSource(const std::string& Name) {
-    Pactl("set-default-source " + Name);
+void SetDefaultSource(const std::string& SystemName) {
+    Pactl("set-default-source " + SystemName);
     // PipeWire's session manager takes the new default a moment later.
     const auto Limit = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (DefaultSource() != Name && std::chrono::steady_clock::now() < Limit)
+    while (DefaultSource() != SystemName && std::chrono::steady_clock::now() < Limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-UINT DeviceDescribed(TPulseWaveInDriver& Driver, const std::string& Description) {
+UINT DeviceNamed(TPulseWaveInDriver& Driver, const std::string& Name) {
     UINT Device = 0;
-    while (Device < Driver.GetNumDevs() && Driver.DeviceDescription(Device) != Description)
+    while (Device < Driver.GetNumDevs() && Driver.DeviceName(Device) != Name)
         ++Device;
     return Device;
 }

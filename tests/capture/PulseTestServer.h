@@ -29,27 +29,27 @@ std::string ScriptPath(const std::string& Name);
 // Runs pactl against the test server; its standard output.
 std::string Pactl(const std::string& Arguments);
 
-// Loads a source that copies the test tone under a name and description of
+// Loads a source that copies the test tone under a system name and a name of
 // our own; the module index, to unload it again. UnloadModule returns once
 // the module's sources are no longer listed.
-std::string LoadRemapSource(const std::string& Name, const std::string& Description);
+std::string LoadRemapSource(const std::string& SystemName, const std::string& Name);
 void UnloadModule(const std::string& Index);
 
-// Loads a source of its own (not a monitor) with this name and description,
+// Loads a source of its own (not a monitor) with this system name and name,
 // carrying a steady sine of that many hertz at 44100 Hz; it returns once the
-// tone can be recorded from it. Behind it are a null sink "<Name>_tone" (so
+// tone can be recorded from it. Behind it are a null sink "<SystemName>_tone" (so
 // its monitor is listed too) and a player feeding it. The handle to give to
 // UnloadToneSource; empty when the source could not be set up.
-std::string LoadToneSource(const std::string& Name, const std::string& Description,
-                           int FrequencyHz);
+std::string LoadToneSource(const std::string& SystemName, const std::string& Name, int FrequencyHz);
 void UnloadToneSource(const std::string& Handle);
 
-// Makes Name the server's default source and waits until the server says so.
-void SetDefaultSource(const std::string& Name);
+// Makes the source with this system name the server's default and waits
+// until the server says so.
+void SetDefaultSource(const std::string& SystemName);
 
-// The number of the driver's device with this description; GetNumDevs()
-// when there is none.
-UINT DeviceDescribed(TPulseWaveInDriver& Driver, const std::string& Description);
+// The number of the driver's device with this name; GetNumDevs() when there
+// is none.
+UINT DeviceNamed(TPulseWaveInDriver& Driver, const std::string& Name);
 
 // A second private server of the kind the others run on, which a test may
 // stop, start, or freeze without disturbing the shared one.

@@ -5,7 +5,10 @@ namespace vireon::test {
 DialogFixture::DialogFixture()
     : FormFixture({{"Studio Line", WAVE_FORMAT_4S16 | WAVE_FORMAT_48S16, {}, {}},
                    {"Old Mic", WAVE_FORMAT_4S16, {}, {}},
-                   {"Mono Mic", WAVE_FORMAT_4M16, {}, {}}}),
+                   {"Mono Mic",
+                    WAVE_FORMAT_4M16,
+                    [](const WAVEFORMATEX& Format) { return Format.nChannels == 1; },
+                    {}}}),
       Launcher(std::make_shared<RecordingLauncher>()) {
     SetShellLauncher(Launcher);
     CreateForm();

@@ -13,7 +13,7 @@
 namespace vireon::test {
 
 // A real main window on three scripted devices: "Studio Line" records 44.1 and
-// 48 kHz stereo, "Old Mic" only 44.1 kHz stereo, "Mono Mic" neither. The shell
+// 48 kHz stereo, "Old Mic" only 44.1 kHz stereo, "Mono Mic" mono only. The shell
 // commands are recorded instead of run.
 class DialogFixture : public FormFixture {
 protected:

@@ -16,7 +16,7 @@ protected:
     // device shown and its formats offered.
     TfrmSampleSetup& OpenDialog() {
         Dialog = std::make_unique<TfrmSampleSetup>(Form.get());
-        Dialog->ListDevices(Form->DeviceNames);
+        Dialog->ListDevices(Form->DeviceNames());
         Dialog->SelectDevice(Form->Rec->DeviceID());
         Dialog->FillSampleRates();
         return *Dialog;
@@ -91,12 +91,27 @@ TEST_F(SampleSetup, ArrowKeysInTheDeviceBoxChangeTheDevice) {
     EXPECT_EQ(FormatTexts(Setup), QStringList{"44100hz 16bit Stereo"});
 }
 
-TEST_F(SampleSetup, TypingInTheDeviceBoxMeansTheDefaultDevice) {
-    Form->Rec->SetDeviceID(OldMic);
-    TfrmSampleSetup& Setup = OpenDialog();
-    QTest::keyClick(Setup.cbDevices->lineEdit(), Qt::Key_Backspace);
-    EXPECT_EQ(Form->Rec->DeviceID(), DefaultDevice);
-    EXPECT_EQ(Setup.SelectedFormat(), 16);
+TEST_F(SampleSetup, TypingInTheDeviceBoxChoosesTheDeviceItNamesElseTheDefault) {
+    const struct {
+        const char* Typed;
+        std::uint32_t Device;
+        QStringList Formats;
+    } Cases[] = {
+        {"Studio Line", StudioLine, {"44100hz 16bit Stereo", "48000hz 16bit Stereo"}},
+        {"old mic", OldMic, {"44100hz 16bit Stereo"}},
+        {"Old Mi", DefaultDevice, {"44100hz 16bit Stereo", "48000hz 16bit Stereo"}},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Typed);
+        Form->Rec->SetDeviceID(MonoMic);
+        TfrmSampleSetup& Setup = OpenDialog();
+        Setup.cbDevices->lineEdit()->clear();
+        QTest::keyClicks(Setup.cbDevices->lineEdit(), Case.Typed);
+        EXPECT_EQ(Form->Rec->DeviceID(), Case.Device);
+        EXPECT_EQ(FormatTexts(Setup), Case.Formats);
+        EXPECT_EQ(Setup.SelectedFormat(), 16);
+        EXPECT_TRUE(Setup.DevicePicked());
+    }
 }
 
 TEST_F(SampleSetup, SelectsTheRecordersFormatOnlyWhenOffered) {
@@ -171,13 +186,16 @@ TEST_F(SampleSetup, WhileCaptureRunsOnlyTheWindowCanBeChosen) {
 }
 
 TEST_F(SampleSetup, OkAndCancelCloseTheDialogWithTheirResult) {
-    TfrmSampleSetup Setup(Form.get());
+    TfrmSampleSetup& Setup = OpenDialog();
     Setup.show();
     Setup.btnOk->click();
     EXPECT_EQ(Setup.result(), QDialog::Accepted);
+    EXPECT_FALSE(Setup.isVisible());
+    EXPECT_FALSE(Setup.DevicePicked());
     Setup.show();
     Setup.sButton2->click();
     EXPECT_EQ(Setup.result(), QDialog::Rejected);
+    EXPECT_TRUE(ErrorBoxTexts.isEmpty());
 }
 
 } // namespace

@@ -19,6 +19,18 @@ void TypeFFTSize(TfrmSampleSetup& Dialog, const QString& Text) {
     QTest::keyClicks(Dialog.cbFFTSize->lineEdit(), Text);
 }
 
+void TypeDevice(TfrmSampleSetup& Dialog, const QString& Text) {
+    Dialog.cbDevices->lineEdit()->clear();
+    QTest::keyClicks(Dialog.cbDevices->lineEdit(), Text);
+}
+
+QString SizeRefused(const QString& Typed, int ChangedTo) {
+    return QStringLiteral("'%1' is not a valid FFT size. The FFT size is a power of two from "
+                          "1024 to 16384; it was changed to %2.")
+        .arg(Typed)
+        .arg(ChangedTo);
+}
+
 TEST_F(SettingsCommand, OpensStoppedWithTheMainWindowsChoices) {
     ASSERT_EQ(Form->Rec->DeviceID(), DefaultDevice);
     const bool Appeared =
@@ -79,16 +91,55 @@ TEST_F(SettingsCommand, CancelKeepsTheDevicePickedAndNothingElse) {
     });
 }
 
-TEST_F(SettingsCommand, FFTSizeIsKeptAsTypedAndTheFFTRoundsIt) {
-    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
-        TypeFFTSize(Dialog, "1000");
-        Dialog.btnOk->click();
-    });
-    EXPECT_EQ(Form->FFTSize, 1000);
-    EXPECT_EQ(Form->SpectrumDisplay->Model().FFT->BufferSize(), 512);
-    EXPECT_EQ(Form->SpectrumDisplay->Model().BufferSize, 512);
-    StartCapture();
-    EXPECT_EQ(Form->SpectrumDisplay->Model().BufferSize, 512);
+TEST_F(SettingsCommand, OkTakesOnlyWhatCanBeUsedAndElseSaysWhatChangedAndStaysOpen) {
+    const QString NotADevice =
+        QStringLiteral("'USB Mic' is not a recording device. Choose one from the list.");
+    const struct {
+        const char* Device;
+        const char* Size;
+        QString Error;      // empty when the first Ok closes the dialog
+        int Used;           // the FFT size in use afterwards
+        const char* Picked; // the device picked after the error, if any
+    } Cases[] = {
+        {"Old Mic", "2048", {}, 2048, nullptr},
+        {"old mic", " 16384 ", {}, 16384, nullptr},
+        {"Old Mic", "0", SizeRefused("0", 1024), 1024, nullptr},
+        {"Old Mic", "-5", SizeRefused("-5", 1024), 1024, nullptr},
+        {"Old Mic", "3", SizeRefused("3", 1024), 1024, nullptr},
+        {"Old Mic", "1000", SizeRefused("1000", 1024), 1024, nullptr},
+        {"Old Mic", "5000", SizeRefused("5000", 4096), 4096, nullptr},
+        {"Old Mic", "99999999999", SizeRefused("99999999999", 16384), 16384, nullptr},
+        {"USB Mic", "2048", NotADevice, 2048, "Old Mic"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(std::string(Case.Device) + " / " + Case.Size);
+        ErrorBoxTexts.clear();
+        Form->Rec->SetDeviceID(StudioLine);
+        bool StayedOpen = false;
+        WithModal<TfrmSampleSetup>(Form->Settings2, [&](TfrmSampleSetup& Dialog) {
+            TypeDevice(Dialog, Case.Device);
+            TypeFFTSize(Dialog, Case.Size);
+            Dialog.rbWelch->click();
+            Dialog.btnOk->click();
+            StayedOpen = Dialog.isVisible();
+            if (!StayedOpen)
+                return;
+            // Nothing chosen is lost, and the box holds a size that works.
+            EXPECT_EQ(Dialog.cbDevices->currentText(), Case.Device);
+            EXPECT_EQ(Dialog.cbFFTSize->currentText(), QString::number(Case.Used));
+            EXPECT_TRUE(Dialog.rbWelch->isChecked());
+            if (Case.Picked)
+                PickDevice(Dialog, Dialog.cbDevices->findText(Case.Picked));
+            Dialog.btnOk->click();
+        });
+        EXPECT_EQ(StayedOpen, !Case.Error.isEmpty());
+        EXPECT_EQ(ErrorBoxTexts, Case.Error.isEmpty() ? QStringList() : QStringList{Case.Error});
+        EXPECT_EQ(Form->FFTSize, Case.Used);
+        EXPECT_EQ(Form->SpectrumDisplay->Model().BufferSize, Case.Used);
+        EXPECT_EQ(Form->CurrentWindow, TdspWindow::fwWelch);
+        EXPECT_EQ(Form->Rec->DeviceID(), OldMic);
+        Form->CurrentWindow = TdspWindow::fwBlackman;
+    }
 }
 
 TEST_F(SettingsCommand, ChosenFormatReachesTheRecorderAndTheDisplay) {
@@ -105,20 +156,25 @@ TEST_F(SettingsCommand, ChosenFormatReachesTheRecorderAndTheDisplay) {
     EXPECT_EQ(Driver->OpenFormat()->nSamplesPerSec, 48000u);
 }
 
-TEST_F(SettingsCommand, NoFormatOfferedLeavesAFormatNoDeviceOpens) {
+TEST_F(SettingsCommand, NoFormatOfferedKeepsTheFormatForTheNextDevice) {
     WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
         PickDevice(Dialog, MonoMic);
         EXPECT_EQ(Dialog.SelectedFormat(), -1);
         Dialog.btnOk->click();
     });
-    EXPECT_EQ(static_cast<int>(Form->Rec->PCMFormat()), 255);
+    EXPECT_EQ(Form->Rec->PCMFormat(), TPCMFormat::Stereo16bit44100Hz);
+    // The device that offers neither format refuses it at Start...
     Form->btnStart->click();
     EXPECT_FALSE(Form->Running);
-    ASSERT_EQ(ErrorBoxTexts.size(), 1);
-    const QStringList Lines = ErrorBoxTexts[0].split('\n');
-    ASSERT_EQ(Lines.size(), 2);
-    EXPECT_EQ(Lines[0], FailedStartMessage);
-    EXPECT_FALSE(Lines[1].isEmpty());
+    EXPECT_EQ(ErrorBoxTexts, QStringList{QString(FailedStartMessage) +
+                                         "\nThe device cannot record in the requested format."});
+    // ...and one that offers it records with it; a device picked and
+    // cancelled applies nothing else.
+    WithModal<TfrmSampleSetup>(Form->Settings2,
+                               [](TfrmSampleSetup& Dialog) { PickDevice(Dialog, OldMic); });
+    StartCapture();
+    ASSERT_TRUE(Driver->OpenFormat().has_value());
+    EXPECT_EQ(Driver->OpenFormat()->nSamplesPerSec, 44100u);
 }
 
 TEST_F(SettingsCommand, SizeThatIsNoNumberIsRefusedBeforeAnythingChanges) {
@@ -195,6 +251,21 @@ TEST_F(SettingsCommand, DevicesAddedSinceStartAreOfferedAndGoneOnesAreNot) {
     ASSERT_EQ(ErrorBoxTexts.size(), 1);
     EXPECT_EQ(ErrorBoxTexts[0],
               QString(FailedStartMessage) + "\nThe recording device is no longer available.");
+
+    // Ok with the device left alone keeps it chosen; picking the default
+    // device lets it go, and the status panel stops saying it is missing.
+    const QString Missing = "The chosen recording device \"USB Mic\" is not connected.";
+    EXPECT_EQ(Form->StatusText->text(), Missing);
+    WithModal<TfrmSampleSetup>(Form->Settings2,
+                               [](TfrmSampleSetup& Dialog) { Dialog.btnOk->click(); });
+    EXPECT_EQ(Form->StatusText->text(), Missing);
+    WithModal<TfrmSampleSetup>(Form->Settings2, [](TfrmSampleSetup& Dialog) {
+        PickDevice(Dialog, Dialog.cbDevices->findText("Default Recording System"));
+        Dialog.btnOk->click();
+    });
+    EXPECT_EQ(Form->StatusText->text(), "");
+    Form->close();
+    EXPECT_EQ(StoredSetting("DeviceName"), "");
 }
 
 } // namespace

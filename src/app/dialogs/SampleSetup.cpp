@@ -6,6 +6,7 @@
 
 #include <QLineEdit>
 
+#include <bit>
 #include <stdexcept>
 
 namespace vireon {
@@ -16,6 +17,25 @@ const QString DefaultDeviceText = QStringLiteral("Default Recording System");
 // Object value of the "Default Recording System" entry.
 constexpr int DefaultDeviceItemValue = -2;
 constexpr int FormatItemHeight = 16;
+
+// The transform lengths the analysis is made for; the box offers these and
+// the powers of two between them.
+constexpr std::int32_t SmallestFFTSize = 1024;
+constexpr std::int32_t LargestFFTSize = 16384;
+
+// The usable size nearest to Size: within the range, and below it rounded
+// down to a power of two, as the FFT itself rounds.
+std::int32_t UsableFFTSize(qlonglong Size) {
+    if (Size <= SmallestFFTSize)
+        return SmallestFFTSize;
+    if (Size >= LargestFFTSize)
+        return LargestFFTSize;
+    return static_cast<std::int32_t>(std::bit_floor(static_cast<std::uint32_t>(Size)));
+}
+
+std::runtime_error ChoiceError(const QString& Text) {
+    return std::runtime_error(Text.toStdString());
+}
 
 struct TFormatEntry {
     const char* Text;
@@ -40,7 +60,12 @@ TfrmSampleSetup::TfrmSampleSetup(QWidget* Owner) : QDialog(Owner) {
     const auto DeviceChanged = [this] { RunGuarded([this] { cbDevicesChange(cbDevices); }); };
     connect(cbDevices, &QComboBox::activated, this, DeviceChanged);
     connect(cbDevices->lineEdit(), &QLineEdit::textEdited, this, DeviceChanged);
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnOk, &QPushButton::clicked, this, [this] {
+        RunGuarded([this] {
+            CheckChoices();
+            accept();
+        });
+    });
     connect(sButton2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -81,12 +106,52 @@ int TfrmSampleSetup::SelectedFormat() const {
     return Selected.isEmpty() ? -1 : Selected.first()->data(Qt::UserRole).toInt();
 }
 
+std::int32_t TfrmSampleSetup::FFTSize() const {
+    return cbFFTSize->currentText().trimmed().toInt();
+}
+
 int TfrmSampleSetup::DeviceItemIndex() const {
+    const QString Text = cbDevices->currentText();
     const int Index = cbDevices->currentIndex();
-    return Index >= 0 && cbDevices->itemText(Index) == cbDevices->currentText() ? Index : -1;
+    if (Index >= 0 && cbDevices->itemText(Index) == Text)
+        return Index;
+    return cbDevices->findText(Text, Qt::MatchFixedString);
+}
+
+void TfrmSampleSetup::CheckChoices() {
+    CheckDevice();
+    CheckFFTSize();
+}
+
+void TfrmSampleSetup::CheckDevice() const {
+    if (DeviceItemIndex() < 0)
+        throw ChoiceError(
+            QStringLiteral("'%1' is not a recording device. Choose one from the list.")
+                .arg(cbDevices->currentText()));
+}
+
+void TfrmSampleSetup::CheckFFTSize() {
+    const QString Text = cbFFTSize->currentText().trimmed();
+    bool IsNumber = false;
+    const qlonglong Size = Text.toLongLong(&IsNumber);
+    const QString Rule = QStringLiteral("The FFT size is a power of two from %1 to %2")
+                             .arg(SmallestFFTSize)
+                             .arg(LargestFFTSize);
+    if (!IsNumber)
+        throw ChoiceError(
+            QStringLiteral("'%1' is not a valid FFT size. %2, such as 4096.").arg(Text, Rule));
+    const std::int32_t Usable = UsableFFTSize(Size);
+    if (Usable == Size)
+        return;
+    // The nearest size that works is put in the box, for a second "Ok".
+    ShowFFTSize(Usable);
+    throw ChoiceError(QStringLiteral("'%1' is not a valid FFT size. %2; it was changed to %3.")
+                          .arg(Text, Rule)
+                          .arg(Usable));
 }
 
 void TfrmSampleSetup::cbDevicesChange(QObject*) {
+    FDevicePicked = true;
     // No entry (-1) and the last entry both mean the default device. The
     // entries carry the numbers of the list they were made from, which the
     // server may have renumbered since.

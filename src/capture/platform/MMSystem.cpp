@@ -204,13 +204,17 @@ const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers() {
     return R.Drivers;
 }
 
-std::vector<TWaveInDeviceInfo> ListWaveInDevices() {
-    std::vector<TWaveInDeviceInfo> Devices;
+MMRESULT ListWaveInDevices(std::vector<TWaveInDeviceInfo>& Devices) {
+    Devices.clear();
+    MMRESULT Result = MMSYSERR_NOERROR;
     for (const auto& Driver : WaveInDrivers()) {
-        std::vector<TWaveInDeviceInfo> Own = Driver->ListDevices();
+        std::vector<TWaveInDeviceInfo> Own;
+        const MMRESULT Listed = Driver->ListDevices(Own);
+        if (Result == MMSYSERR_NOERROR)
+            Result = Listed;
         Devices.insert(Devices.end(), Own.begin(), Own.end());
     }
-    return Devices;
+    return Result;
 }
 
 UINT waveInGetNumDevs() {

@@ -76,8 +76,8 @@ void OnSourceInfo(pa_context*, const pa_source_info* Info, int Eol, void* Data) 
         Query->Connection->Signal();
         return;
     }
-    const char* Description = Info->description != nullptr ? Info->description : Info->name;
-    Query->Sources->push_back({Info->name, Description, Info->monitor_of_sink != PA_INVALID_INDEX});
+    const char* Name = Info->description != nullptr ? Info->description : Info->name;
+    Query->Sources->push_back({Info->name, Name, Info->monitor_of_sink != PA_INVALID_INDEX});
 }
 
 void OnServerInfo(pa_context*, const pa_server_info* Info, void* Data) {

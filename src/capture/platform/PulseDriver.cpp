@@ -13,10 +13,10 @@ namespace {
 
 constexpr MMVERSION DriverVersion = 0x0100; // 1.0
 
-// Inputs before monitors, then by description; the server's name breaks
-// ties. Server indexes change when a device comes back, so they are no order.
+// Inputs before monitors, then by name; the system name breaks ties.
+// Server indexes change when a device comes back, so they are no order.
 bool ListedBefore(const TPulseSource& A, const TPulseSource& B) {
-    return std::tie(A.Monitor, A.Description, A.Name) < std::tie(B.Monitor, B.Description, B.Name);
+    return std::tie(A.Monitor, A.Name, A.SystemName) < std::tie(B.Monitor, B.Name, B.SystemName);
 }
 
 } // namespace
@@ -31,15 +31,18 @@ UINT TPulseWaveInDriver::GetNumDevs() {
     return static_cast<UINT>(Devices.Sources.size());
 }
 
-std::vector<TWaveInDeviceInfo> TPulseWaveInDriver::ListDevices() {
+MMRESULT TPulseWaveInDriver::ListDevices(std::vector<TWaveInDeviceInfo>& Listed) {
+    Listed.clear();
     std::shared_ptr<TPulseConnection> Connection;
     TDeviceList Devices;
-    std::vector<TWaveInDeviceInfo> Listed;
-    if (ListDevices(Connection, Devices) != MMSYSERR_NOERROR)
-        return Listed;
+    // The user acts again: a server that failed to answer earlier is asked
+    // at once, not only after the rest of the earlier action's time-out.
+    const MMRESULT Result = ListDevices(Connection, Devices, true);
+    if (Result != MMSYSERR_NOERROR)
+        return Result;
     for (const TPulseSource& Source : Devices.Sources)
-        Listed.push_back({Source.Name, Source.Description});
-    return Listed;
+        Listed.push_back({Source.Name, Source.SystemName});
+    return MMSYSERR_NOERROR;
 }
 
 bool TPulseWaveInDriver::HasDefaultDevice() {
@@ -56,7 +59,7 @@ MMRESULT TPulseWaveInDriver::GetDevCaps(UINT Device, WAVEINCAPSA& Caps) {
         return Result;
     Caps = WAVEINCAPSA{};
     Caps.vDriverVersion = DriverVersion;
-    CopyUtf8Name(Source.Description.c_str(), Caps.szPname, sizeof Caps.szPname);
+    CopyUtf8Name(Source.Name.c_str(), Caps.szPname, sizeof Caps.szPname);
     // The server converts rates and channel counts, so any source records
     // every format.
     Caps.dwFormats = AllWaveInFormats;
@@ -83,7 +86,7 @@ MMRESULT TPulseWaveInDriver::Open(UINT Device, const WAVEFORMATEX& Format, TWave
     auto Recording = std::make_unique<TPulseStream>(Connection, Format, Sink);
     // The default device is the server's to route: no source named, so the
     // recording follows the desktop's default source as it changes.
-    Result = Recording->Connect(Device == WAVE_MAPPER ? std::string() : Source.Name);
+    Result = Recording->Connect(Device == WAVE_MAPPER ? std::string() : Source.SystemName);
     if (Result == MMSYSERR_NOERROR)
         Stream = std::move(Recording);
     return Result;
@@ -100,22 +103,22 @@ std::string TPulseWaveInDriver::ErrorText(MMRESULT Code) {
     }
 }
 
-std::string TPulseWaveInDriver::DeviceDescription(UINT Device) {
+std::string TPulseWaveInDriver::DeviceName(UINT Device) {
     std::shared_ptr<TPulseConnection> Connection;
     TPulseSource Source;
     if (FindDevice(Device, Connection, Source) != MMSYSERR_NOERROR)
         return {};
-    return Source.Description;
+    return Source.Name;
 }
 
-std::shared_ptr<TPulseConnection> TPulseWaveInDriver::LiveConnection() {
+std::shared_ptr<TPulseConnection> TPulseWaveInDriver::LiveConnection(bool AskAgain) {
     std::lock_guard<std::mutex> Guard(FConnectionLock);
     if (FConnection != nullptr && FConnection->Connected())
         return FConnection;
     NoteTimeOut();
     // Streams of a broken connection keep it alive until they close.
     FConnection.reset();
-    if (std::chrono::steady_clock::now() < FQuietUntil)
+    if (!AskAgain && std::chrono::steady_clock::now() < FQuietUntil)
         return nullptr;
     FConnection = std::make_shared<TPulseConnection>(FServer);
     if (!FConnection->Connected()) {
@@ -132,8 +135,8 @@ void TPulseWaveInDriver::NoteTimeOut() {
 }
 
 MMRESULT TPulseWaveInDriver::ListDevices(std::shared_ptr<TPulseConnection>& Connection,
-                                         TDeviceList& Devices) {
-    Connection = LiveConnection();
+                                         TDeviceList& Devices, bool AskAgain) {
+    Connection = LiveConnection(AskAgain);
     if (Connection == nullptr || !Connection->ListSources(Devices.Sources, Devices.DefaultSource))
         return VIREONERR_NOSERVER;
     std::sort(Devices.Sources.begin(), Devices.Sources.end(), &ListedBefore);
@@ -149,7 +152,7 @@ MMRESULT TPulseWaveInDriver::FindDevice(UINT Device, std::shared_ptr<TPulseConne
     if (Device == WAVE_MAPPER) {
         const auto Found = std::find_if(
             Devices.Sources.begin(), Devices.Sources.end(),
-            [&Devices](const TPulseSource& S) { return S.Name == Devices.DefaultSource; });
+            [&Devices](const TPulseSource& S) { return S.SystemName == Devices.DefaultSource; });
         if (Found == Devices.Sources.end())
             return MMSYSERR_BADDEVICEID;
         Source = *Found;

@@ -14,9 +14,10 @@ namespace vireon {
 
 // The system's recording devices: every source of the PulseAudio server
 // (PipeWire's pulse server too), microphones and line inputs first, then the
-// monitors of the outputs, each group by description. WAVE_MAPPER is the
-// server's default source: a recording opened on it is left to the server,
-// which moves it whenever the desktop's default source changes.
+// monitors of the outputs, each group by name (the server's description).
+// WAVE_MAPPER is the server's default source: a recording opened on it is
+// left to the server, which moves it whenever the desktop's default source
+// changes.
 class TPulseWaveInDriver : public TWaveInDriver {
 public:
     // Server: a libpulse server string ("unix:/path", ...); empty for the
@@ -24,7 +25,7 @@ public:
     explicit TPulseWaveInDriver(std::string Server = {});
 
     UINT GetNumDevs() override;
-    std::vector<TWaveInDeviceInfo> ListDevices() override;
+    MMRESULT ListDevices(std::vector<TWaveInDeviceInfo>& Devices) override;
     bool HasDefaultDevice() override;
     MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) override;
     MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) override;
@@ -32,9 +33,9 @@ public:
                   std::unique_ptr<TWaveInStream>& Stream) override;
     std::string ErrorText(MMRESULT Code) override;
 
-    // The device's whole description; the capabilities record has room for
-    // 31 bytes of it only. Empty for a device that is not there.
-    std::string DeviceDescription(UINT Device);
+    // The device's whole name; the capabilities record has room for 31
+    // bytes of it only. Empty for a device that is not there.
+    std::string DeviceName(UINT Device);
 
 private:
     struct TDeviceList {
@@ -45,12 +46,13 @@ private:
     // A live connection, made anew when there is none or the old one broke;
     // nullptr when no server can be reached. After a server failed to answer
     // in time, none is tried for one more time-out, so the rest of the
-    // action that met it fails at once.
-    std::shared_ptr<TPulseConnection> LiveConnection();
+    // action that met it fails at once; AskAgain (a new action) tries anyway.
+    std::shared_ptr<TPulseConnection> LiveConnection(bool AskAgain = false);
     // With FConnectionLock held: no new connection until a time-out after
     // the current one's, if it had one.
     void NoteTimeOut();
-    MMRESULT ListDevices(std::shared_ptr<TPulseConnection>& Connection, TDeviceList& Devices);
+    MMRESULT ListDevices(std::shared_ptr<TPulseConnection>& Connection, TDeviceList& Devices,
+                         bool AskAgain = false);
     MMRESULT FindDevice(UINT Device, std::shared_ptr<TPulseConnection>& Connection,
                         TPulseSource& Source);
 

@@ -6,9 +6,9 @@ namespace vireon {
 
 // One recording source of the sound server, as the device list shows it.
 struct TPulseSource {
-    std::string Name;        // the server's name, used to open it
-    std::string Description; // what the user sees
-    bool Monitor = false;    // the monitor of an output
+    std::string SystemName; // the server's name of the source, used to open it
+    std::string Name;       // what the user sees: the server's description
+    bool Monitor = false;   // the monitor of an output
 };
 
 } // namespace vireon

@@ -28,7 +28,7 @@ MMRESULT TTestSignalDriver::GetDevCaps(UINT Device, WAVEINCAPSA& Caps) {
     if (!IsOurDevice(Device))
         return MMSYSERR_BADDEVICEID;
     Caps = WAVEINCAPSA{};
-    std::strncpy(Caps.szPname, DeviceName, MAXPNAMELEN - 1);
+    std::strncpy(Caps.szPname, Name, MAXPNAMELEN - 1);
     Caps.dwFormats = AllWaveInFormats;
     Caps.wChannels = 2;
     return MMSYSERR_NOERROR;

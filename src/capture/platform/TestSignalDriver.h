@@ -12,12 +12,15 @@ namespace vireon {
 
 class TTestSignalDriver : public TWaveInDriver {
 public:
-    static constexpr const char* DeviceName = "Vireon Test Signal";
+    static constexpr const char* Name = "Vireon Test Signal";
     // What the settings remember it by.
     static constexpr const char* SystemName = "vireon-test-signal";
 
     UINT GetNumDevs() override { return 1; }
-    std::vector<TWaveInDeviceInfo> ListDevices() override { return {{SystemName, DeviceName}}; }
+    MMRESULT ListDevices(std::vector<TWaveInDeviceInfo>& Devices) override {
+        Devices = {{Name, SystemName}};
+        return MMSYSERR_NOERROR;
+    }
     bool HasDefaultDevice() override { return false; }
     MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) override;
     MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) override;

@@ -7,6 +7,7 @@
 // MM_WIM_OPEN / MM_WIM_DATA / MM_WIM_CLOSE notifications. A driver never calls
 // into a component; it only fills queued headers and reports them done.
 
+#include "capture/WaveInDevices.h"
 #include "capture/platform/MMSystem.h"
 
 #include <cstddef>
@@ -70,21 +71,16 @@ public:
     virtual void SetBatched(bool) {}
 };
 
-// One device as a list shows it. Numbers move when devices come and go; the
-// name is what the system itself calls the device and stays the same.
-struct TWaveInDeviceInfo {
-    std::string Name;        // for the settings: "alsa_input.usb-...", ...
-    std::string Description; // for the user, whole (the caps hold 31 bytes)
-};
-
 class TWaveInDriver {
 public:
     virtual ~TWaveInDriver() = default;
     // Device numbers of a driver run from 0 to GetNumDevs() - 1.
     virtual UINT GetNumDevs() = 0;
     // Every device in device-number order, read in one go, so the list is
-    // consistent even while devices come and go.
-    virtual std::vector<TWaveInDeviceInfo> ListDevices() = 0;
+    // consistent even while devices come and go. An error (no sound server)
+    // comes with an empty list. A listing starts a user's action: a driver
+    // that held back after a server failed to answer asks it again here.
+    virtual MMRESULT ListDevices(std::vector<TWaveInDeviceInfo>& Devices) = 0;
     // Whether this driver serves WAVE_MAPPER now. The layer sends WAVE_MAPPER
     // to the first driver that answers true, or to the first driver when none
     // does, so that its error says why there is no default device.
@@ -104,8 +100,9 @@ public:
 void SetWaveInDrivers(std::vector<std::shared_ptr<TWaveInDriver>> Drivers);
 // Installs DefaultWaveInDrivers() on first use unless SetWaveInDrivers ran.
 const std::vector<std::shared_ptr<TWaveInDriver>>& WaveInDrivers();
-// Every device of every driver, numbered as the waveIn functions number them.
-std::vector<TWaveInDeviceInfo> ListWaveInDevices();
+// Every device of every driver, numbered as the waveIn functions number them;
+// the first error a driver gave, or MMSYSERR_NOERROR.
+MMRESULT ListWaveInDevices(std::vector<TWaveInDeviceInfo>& Devices);
 // The drivers of a normal run: the system's sound service first, then the
 // built-in test-signal device.
 std::vector<std::shared_ptr<TWaveInDriver>> DefaultWaveInDrivers();

@@ -110,15 +110,17 @@ UINT TScriptedWaveInDriver::GetNumDevs() {
     return static_cast<UINT>(FDevices.size());
 }
 
-std::vector<TWaveInDeviceInfo> TScriptedWaveInDriver::ListDevices() {
-    std::vector<TWaveInDeviceInfo> Devices;
+MMRESULT TScriptedWaveInDriver::ListDevices(std::vector<TWaveInDeviceInfo>& Devices) {
+    Devices.clear();
+    if (const MMRESULT Failure = Enter(TScriptedCall::ListDevices))
+        return Failure;
     for (std::size_t Index = 0; Index < FDevices.size(); ++Index) {
         const TScriptedDevice& Device = FDevices[Index];
-        Devices.push_back(
-            {Device.SystemName.empty() ? "scripted-" + std::to_string(Index) : Device.SystemName,
-             Device.Name});
+        Devices.push_back({Device.Name, Device.SystemName.empty()
+                                            ? "scripted-" + std::to_string(Index)
+                                            : Device.SystemName});
     }
-    return Devices;
+    return MMSYSERR_NOERROR;
 }
 
 bool TScriptedWaveInDriver::HasDefaultDevice() {

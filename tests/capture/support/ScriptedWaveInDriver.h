@@ -20,6 +20,7 @@
 namespace vireon::test {
 
 enum class TScriptedCall : std::uint8_t {
+    ListDevices,
     GetDevCaps,
     QueryFormat,
     Open,
@@ -30,10 +31,10 @@ enum class TScriptedCall : std::uint8_t {
     Close,
     GetPosition,
 };
-constexpr std::size_t ScriptedCallCount = 9;
+constexpr std::size_t ScriptedCallCount = 10;
 
 struct TScriptedDevice {
-    std::string Name; // the description the user sees
+    std::string Name; // what the user sees
     DWORD Formats = 0;
     // Which formats the device records; empty accepts every one.
     std::function<bool(const WAVEFORMATEX&)> Accepts;
@@ -78,7 +79,7 @@ public:
     void ClearCalls();
 
     UINT GetNumDevs() override;
-    std::vector<TWaveInDeviceInfo> ListDevices() override;
+    MMRESULT ListDevices(std::vector<TWaveInDeviceInfo>& Devices) override;
     bool HasDefaultDevice() override;
     MMRESULT GetDevCaps(UINT Device, WAVEINCAPSA& Caps) override;
     MMRESULT QueryFormat(UINT Device, const WAVEFORMATEX& Format) override;
