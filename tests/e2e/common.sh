@@ -42,3 +42,17 @@ start_xvfb() {
   echo "no free X display"
   return 1
 }
+
+# end_and_show_settings ends the program (app_pid) with SIGTERM, which must
+# close it cleanly within ten seconds, then prints the settings file it saved
+# and sets settings to its path.
+end_and_show_settings() {
+  kill -TERM "$app_pid"
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app_pid" 2>/dev/null; then echo "vireon did not end on SIGTERM"; exit 1; fi
+  wait "$app_pid" || { echo "vireon exited with status $?"; cat "$work/vireon.log"; exit 1; }
+  app_pid=""
+  settings="$XDG_CONFIG_HOME/Orlindt/Vireon.conf"
+  [ -f "$settings" ] || { echo "no settings file at $settings"; exit 1; }
+  cat "$settings"
+}

@@ -160,15 +160,7 @@ PY
 shoot screen-48k
 python3 "$here/check_spectrum.py" "$work/shot.rgb" "$screen_w" "$screen_h"
 
-kill -TERM "$app_pid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$app_pid" 2>/dev/null; then echo "vireon did not end on SIGTERM"; exit 1; fi
-wait "$app_pid" || { echo "vireon exited with status $?"; cat "$work/vireon.log"; exit 1; }
-app_pid=""
-
-settings="$XDG_CONFIG_HOME/Orlindt/Vireon.conf"
-[ -f "$settings" ] || { echo "no settings file at $settings"; exit 1; }
-cat "$settings"
+end_and_show_settings
 for name in Device FFTWindow FFTSize FadeSpeed PeakSpeed Top Left Width Height; do
   grep -Eq "^$name=-?[0-9]+$" "$settings" || { echo "settings lack an integer $name"; exit 1; }
 done

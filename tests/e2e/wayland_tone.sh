@@ -97,15 +97,7 @@ echo "commits per second: $seen_rate seen, $hidden_rate with the screen blank"
 python3 -c "import sys; sys.exit(not ($seen_rate >= 5 and $hidden_rate <= 0.5))" ||
   { echo "want at least 5 commits a second seen, at most 0.5 hidden"; exit 1; }
 
-kill -TERM "$app_pid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$app_pid" 2>/dev/null; then echo "vireon did not end on SIGTERM"; exit 1; fi
-wait "$app_pid" || { echo "vireon exited with status $?"; cat "$work/vireon.log"; exit 1; }
-app_pid=""
-
-settings="$XDG_CONFIG_HOME/Orlindt/Vireon.conf"
-[ -f "$settings" ] || { echo "no settings file at $settings"; exit 1; }
-cat "$settings"
+end_and_show_settings
 for name in Width Height; do
   grep -Eq "^$name=[0-9]+$" "$settings" || { echo "settings lack the window's $name"; exit 1; }
 done
