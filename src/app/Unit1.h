@@ -106,6 +106,8 @@ private:
     void RecDeactivate(QObject* Sender);
     // The strongest tone of the last block, or "–" in silence.
     void ShowLoudestTone();
+    // Sound the device dropped, in the status panel.
+    void ShowLostSound();
     void BatchWhileUnseen();
     void LoadDevice(const TSettingsKey& Key);
     void LoadBounds(const TSettingsKey& Key);
@@ -126,6 +128,8 @@ private:
     QString FRecordingDeviceName;
     // The tone the status panel shows now; none at first, as the form says.
     TQuorTone FShownTone;
+    // The sound lost since Start that the status panel shows, in ms.
+    std::uint64_t FShownLostMs = 0;
 };
 
 // The main window of the running program (the dialogs reach the recorder

@@ -14,9 +14,9 @@ target_link_libraries(vireon_pulse_test_support PUBLIC vireon_capture vireon_dsp
 add_executable(capture_pulse_tests
   PulseDriverTest.cpp
   PulseFormatTest.cpp
-  PulseHeaderQueueTest.cpp
   PulseRecorderTest.cpp
   PulseStreamTest.cpp
+  StreamRulesTest.cpp
   PulseTestMain.cpp)
 target_link_libraries(capture_pulse_tests PRIVATE
   vireon_pulse_test_support vireon_capture vireon_dsp vireon_alloc_counter vireon_event_pump
