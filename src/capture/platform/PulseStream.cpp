@@ -140,13 +140,11 @@ MMRESULT TPulseStream::AddBuffer(WAVEHDR* Header) {
     // never wait for the loop thread, which may be handing a header back.
     // Sound held while no header was queued fills it at once. Sound is held
     // only after the loop thread has handed back every header it took, and
-    // only this thread queues, so the sink still sees the queue's order.
-    WAVEHDR* Full = nullptr;
-    {
-        std::lock_guard<std::mutex> Guard(FQueueLock);
-        Full = FQueue.Push(Header);
-    }
-    if (Full != nullptr)
+    // only this thread queues, so the sink still sees the queue's order. It
+    // is handed back under the queue lock, so a loss the loop thread sees
+    // meanwhile is reported after it.
+    std::lock_guard<std::mutex> Guard(FQueueLock);
+    if (WAVEHDR* Full = FQueue.Push(Header))
         FSink.BufferDone(Full);
     return MMSYSERR_NOERROR;
 }
