@@ -283,6 +283,7 @@ void TForm1::btnStartClick(QObject*) {
 
 void TForm1::StartCapture() {
     StatusText->clear();
+    FShownLostMs = 0;
     ApplyAnalysisSettings();
     ShowWindowName();
     try {
@@ -482,6 +483,7 @@ void TForm1::FocusFormAfterListChoice() {
 
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
     SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
+    ShowLostSound();
     // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
         return;
@@ -514,6 +516,18 @@ void TForm1::BatchWhileUnseen() {
     const bool Unseen = !IsOnScreen(*this);
     if (Rec->Batched() != Unseen)
         Rec->SetBatched(Unseen);
+}
+
+// Sound the device had to drop never reaches the picture, so the picture
+// is not the whole story: say how much is missing, until the next Start.
+void TForm1::ShowLostSound() {
+    const std::uint64_t Lost = Rec->LostMilliseconds();
+    if (Lost <= FShownLostMs)
+        return;
+    FShownLostMs = Lost;
+    StatusText->setText(
+        QStringLiteral("Sound lost: %1 ms did not reach the analyser (the computer fell behind).")
+            .arg(Lost));
 }
 
 void TForm1::ShowLoudestTone() {

@@ -108,6 +108,8 @@ private:
     void RecDeactivate(QObject* Sender);
     // The strongest tone of the last block, or "–" in silence.
     void ShowLoudestTone();
+    // Sound the device dropped, in the status panel.
+    void ShowLostSound();
     void BatchWhileUnseen();
     void LoadDevice(const TSettingsKey& Key);
     void LoadBounds(const TSettingsKey& Key);
@@ -141,6 +143,8 @@ private:
     TQuorTone FShownTone;
     // The window's bounds between runs.
     TWindowBounds FBounds{TWindowBounds::PlatformCanPlace()};
+    // The sound lost since Start that the status panel shows, in ms.
+    std::uint64_t FShownLostMs = 0;
 };
 
 // The main window of the running program (the dialogs reach the recorder

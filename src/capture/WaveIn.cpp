@@ -146,6 +146,15 @@ void TWaveAudioIn::SetBatched(bool Value) {
         waveInSetBatched(FHandle, Value);
 }
 
+std::uint64_t TWaveAudioIn::LostMilliseconds() {
+    std::uint64_t Bytes = 0;
+    const DWORD BytesPerSecond = FWaveFormat.nAvgBytesPerSec;
+    if (waveInGetLostBytes(FHandle, &Bytes) != MMSYSERR_NOERROR || BytesPerSecond == 0)
+        return 0;
+    // Rounded up: any sound lost counts.
+    return (Bytes * 1000 + BytesPerSecond - 1) / BytesPerSecond;
+}
+
 bool TWaveAudioIn::OpenDevice(const WAVEFORMATEX* Format) {
     FWaveFormat = *Format;
     FWaveFormat.cbSize = 0;

@@ -28,6 +28,10 @@ public:
     // nobody watches what they show (waveInSetBatched). Kept across opens.
     void SetBatched(bool Value);
     bool Batched() const { return FBatched; }
+    // Milliseconds of sound the open device dropped (waveInGetLostBytes):
+    // it came while no buffer was queued and the device could hold no more.
+    // Counted from each open; 0 while closed.
+    std::uint64_t LostMilliseconds();
 
     TWaveAudioGetFormatEvent OnFormat;
 

@@ -70,6 +70,33 @@ TEST_F(StartStop, StatusPanelReadsTheLoudestToneAndADashInSilence) {
     EXPECT_EQ(F.ToneReadout->text(), "–");
 }
 
+// Sound the device had to drop is no part of the picture: the status panel
+// says how much, counted up as more is lost, until the next Start.
+TEST_F(StartStop, SoundTheDeviceLostIsShownInTheStatusPanelUntilTheNextStart) {
+    TForm1& F = CreateForm();
+    ClickStart();
+    RecordToneBuffer(1000.0);
+    EXPECT_EQ(F.StatusText->text(), "");
+
+    const struct {
+        std::uint64_t Bytes; // 44100 Hz stereo 16-bit: 176.4 bytes a millisecond
+        const char* Shown;
+    } Losses[] = {
+        {4, "Sound lost: 1 ms did not reach the analyser (the computer fell behind)."},
+        {176400 - 4, "Sound lost: 1000 ms did not reach the analyser (the computer fell behind)."},
+    };
+    for (const auto& Loss : Losses) {
+        Driver->LoseSound(Loss.Bytes);
+        RecordToneBuffer(1000.0);
+        EXPECT_EQ(F.StatusText->text(), Loss.Shown);
+    }
+    F.btnStart->click();
+    EXPECT_EQ(F.StatusText->text(), Losses[1].Shown) << "stopping does not hide it";
+    ClickStart();
+    RecordToneBuffer(1000.0);
+    EXPECT_EQ(F.StatusText->text(), "");
+}
+
 // Minimised, nothing shows the buffers as they come, so the device may batch
 // them, in this recording and the next; shown again, it hands them over one
 // by one at once, before any buffer comes.

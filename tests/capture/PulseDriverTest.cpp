@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -204,6 +205,52 @@ TEST_F(PulseServerRestart, RecordingEndsWhenTheServerGoesAndTheDriverFindsItAgai
     ASSERT_TRUE(Server.Start());
     EXPECT_TRUE(Driver.HasDefaultDevice());
     EXPECT_EQ(CapsName(Driver, WAVE_MAPPER), "TestMic");
+}
+
+// Whether the server still holds one of our record streams.
+bool HoldsOurStream(const test::ScratchServer& Server) {
+    return test::Pactl("-s " + Server.Address() + " list source-outputs")
+               .find("\"Vireon recording\"") != std::string::npos;
+}
+
+// A stream that the program gave up on while the server's core was frozen
+// must not stay behind on the server once the core runs again, whether it
+// was being opened or recording at the time.
+TEST_F(PulseServerRestart, AStreamGivenUpOnAFrozenServerIsGoneOnceItRunsAgain) {
+    for (const bool Recording : {false, true}) {
+        SCOPED_TRACE(Recording ? "stopped while frozen" : "opened while frozen");
+        test::ScratchServer Server;
+        ASSERT_TRUE(Server.Start());
+        const pid_t Core = Server.CorePid();
+        ASSERT_GT(Core, 0);
+        TPulseWaveInDriver Driver(Server.Address());
+        test::PulseRecordingSink Sink;
+        std::unique_ptr<TWaveInStream> Stream;
+        test::PulseTestBuffers Buffers(1, 2 * 176400);
+        ASSERT_TRUE(Driver.HasDefaultDevice());
+        if (Recording) {
+            ASSERT_EQ(Driver.Open(WAVE_MAPPER, Pcm(2, 44100, 16), Sink, Stream), MMSYSERR_NOERROR);
+            ASSERT_EQ(Stream->AddBuffer(Buffers[0]), MMSYSERR_NOERROR);
+            ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+            std::this_thread::sleep_for(200ms);
+        }
+
+        ASSERT_EQ(kill(Core, SIGSTOP), 0);
+        if (Recording) {
+            Stream->Reset();
+            EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
+            Stream.reset();
+        } else {
+            EXPECT_NE(Driver.Open(WAVE_MAPPER, Pcm(2, 44100, 16), Sink, Stream), MMSYSERR_NOERROR);
+        }
+        kill(Core, SIGCONT);
+
+        // The driver and its connection live on, as in the program.
+        const auto Limit = std::chrono::steady_clock::now() + 5s;
+        while (HoldsOurStream(Server) && std::chrono::steady_clock::now() < Limit)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(HoldsOurStream(Server));
+    }
 }
 
 } // namespace

@@ -36,6 +36,8 @@ DWORD PositionBytes(TWaveInStream& Stream) {
     return Time.u.cb;
 }
 
+// The rules that every driver's stream keeps are in StreamRulesTest.cpp;
+// these are the sound server's own.
 class PulseStreamTest : public test::PulseServerTest {
 protected:
     void Open(UINT Device = WAVE_MAPPER) {
@@ -50,27 +52,6 @@ protected:
     PulseRecordingSink Sink;
     std::unique_ptr<TWaveInStream> Stream;
 };
-
-TEST_F(PulseStreamTest, FullBuffersCarryTheToneInQueueOrder) {
-    Open();
-    PulseTestBuffers Buffers(4, BytesFor50ms);
-    Queue(Buffers);
-    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
-    ASSERT_TRUE(Sink.WaitForBuffers(4, 3s));
-
-    const auto Returned = Sink.Returned();
-    ASSERT_EQ(Returned, (std::vector<WAVEHDR*>{Buffers[0], Buffers[1], Buffers[2], Buffers[3]}));
-    for (WAVEHDR* Header : Returned)
-        EXPECT_EQ(Header->dwBytesRecorded, BytesFor50ms);
-    // Four consecutive buffers are 200 ms of one recording.
-    std::vector<std::int16_t> Samples;
-    for (WAVEHDR* Header : Returned) {
-        const auto* Data = reinterpret_cast<const std::int16_t*>(Header->lpData);
-        Samples.insert(Samples.end(), Data, Data + Header->dwBytesRecorded / 2);
-    }
-    EXPECT_NEAR(test::PeakFrequency(Samples.data(), Samples.size() / 2, 2, 44100), 1000, 11);
-    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
-}
 
 TEST_F(PulseStreamTest, EachDeviceRecordsItsOwnSource) {
     // Two sources with tones of their own beside TestMic's 1 kHz: a stream
@@ -116,26 +97,6 @@ TEST_F(PulseStreamTest, EachDeviceRecordsItsOwnSource) {
     for (const auto& Case : Cases)
         EXPECT_EQ(test::DeviceNamed(Driver, Case.Name), Driver.GetNumDevs())
             << Case.Name << " is still listed";
-}
-
-TEST_F(PulseStreamTest, ResetReturnsThePartOneAndTheEmptyOnesBeforeItReturns) {
-    Open();
-    PulseTestBuffers Buffers(3, Stereo16BytesPerSecond);
-    Queue(Buffers);
-    EXPECT_EQ(Stream->Close(), WAVERR_STILLPLAYING);
-    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
-    std::this_thread::sleep_for(300ms);
-
-    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
-
-    ASSERT_EQ(Sink.Returned(), (std::vector<WAVEHDR*>{Buffers[0], Buffers[1], Buffers[2]}));
-    EXPECT_GT(Buffers[0]->dwBytesRecorded, 0u);
-    EXPECT_LT(Buffers[0]->dwBytesRecorded, Buffers[0]->dwBufferLength);
-    EXPECT_EQ(Buffers[0]->dwBytesRecorded % 4, 0u) << "whole frames only";
-    EXPECT_EQ(Buffers[1]->dwBytesRecorded, 0u);
-    EXPECT_EQ(Buffers[2]->dwBytesRecorded, 0u);
-    EXPECT_EQ(PositionBytes(*Stream), 0u);
-    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
 }
 
 TEST_F(PulseStreamTest, RecordsOnlyBetweenStartAndStop) {
@@ -220,6 +181,42 @@ std::vector<double> GapsMs(PulseRecordingSink& Sink, std::size_t First, std::siz
     for (std::size_t I = First; I < End; ++I)
         Gaps.push_back(std::chrono::duration<double, std::milli>(Times[I] - Times[I - 1]).count());
     return Gaps;
+}
+
+// PulseAudio's sine source hands over its sound in bursts of up to two
+// seconds, like a Bluetooth or network source; recorded as the recorder
+// does, with five 50 ms buffers queued again as they come back, none of it
+// may be lost.
+TEST_F(PulseStreamTest, ASourceThatDeliversInBurstsLosesNothing) {
+    ASSERT_EQ(test::TestServerKind(), "pulseaudio")
+        << "only PulseAudio has a source that delivers in bursts (its sine source); "
+           "StreamRules holds sound without a buffer on every server";
+    Open(test::DeviceNamed(Driver, "Sine source at 1000 Hz"));
+    PulseTestBuffers Buffers(5, BytesFor50ms);
+    Queue(Buffers);
+    ASSERT_EQ(Stream->Start(), MMSYSERR_NOERROR);
+    const auto Started = std::chrono::steady_clock::now();
+    std::size_t Done = 0;
+    while (std::chrono::steady_clock::now() - Started < 4500ms) {
+        if (!Sink.WaitForBuffers(Done + 1, 100ms))
+            continue;
+        const auto Returned = Sink.Returned();
+        for (; Done < Returned.size(); ++Done) {
+            ASSERT_EQ(Returned[Done]->dwBytesRecorded, BytesFor50ms);
+            Returned[Done]->dwBytesRecorded = 0;
+            ASSERT_EQ(Stream->AddBuffer(Returned[Done]), MMSYSERR_NOERROR);
+        }
+    }
+    const std::vector<double> Gaps = GapsMs(Sink, 1, Done);
+    const double LongestGap = *std::max_element(Gaps.begin(), Gaps.end());
+    std::printf("sine source: %zu buffers in 4.5 s, longest gap %.0f ms, %llu bytes lost\n", Done,
+                LongestGap, static_cast<unsigned long long>(Stream->LostBytes()));
+    EXPECT_GT(LongestGap, 500.0) << "the sound came in bursts";
+    EXPECT_EQ(Stream->LostBytes(), 0u);
+    // Five buffers take 250 ms of a burst; the rest came later, not lost.
+    EXPECT_GE(Done, 60u);
+    ASSERT_EQ(Stream->Reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(Stream->Close(), MMSYSERR_NOERROR);
 }
 
 TEST_F(PulseStreamTest, BuffersArriveEveryBufferLengthAndLatencyStaysLow) {

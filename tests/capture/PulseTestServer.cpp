@@ -106,6 +106,15 @@ bool Listed(const std::string& Source) {
     return false;
 }
 
+// Waits, as a user would, until the server's list of sources shows the
+// source (or no longer shows it): PipeWire's pulse server answers a load or
+// an unload before the graph has published the change.
+void AwaitListing(const std::string& Source, bool Shown) {
+    const auto Limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Listed(Source) != Shown && std::chrono::steady_clock::now() < Limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 void EndPlayer(pid_t Player) {
     if (Player <= 0)
         return;
@@ -116,19 +125,19 @@ void EndPlayer(pid_t Player) {
 } // namespace
 
 std::string LoadRemapSource(const std::string& SystemName, const std::string& Name) {
-    return Pactl("load-module module-remap-source master=nullsink.monitor source_name=" +
-                 SystemName + NameArgument("source_properties", Name));
+    const std::string Module =
+        Pactl("load-module module-remap-source master=nullsink.monitor source_name=" + SystemName +
+              NameArgument("source_properties", Name));
+    if (!Module.empty())
+        AwaitListing(SystemName, true);
+    return Module;
 }
 
 void UnloadModule(const std::string& Index) {
     const std::vector<std::string> Sources = SourcesOf(Index);
     Pactl("unload-module " + Index);
-    // PipeWire's pulse server answers before its sources are gone; a test
-    // that goes on must not find them listed still.
-    const auto Limit = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     for (const std::string& Source : Sources)
-        while (Listed(Source) && std::chrono::steady_clock::now() < Limit)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        AwaitListing(Source, false);
 }
 
 std::string LoadToneSource(const std::string& SystemName, const std::string& Name,
@@ -209,6 +218,19 @@ bool ScratchServer::Stop() {
 
 std::string ScratchServer::Address() const {
     return "unix:" + (FDir / "runtime/pulse/native").string();
+}
+
+pid_t ScratchServer::CorePid() const {
+    if (TestServerKind() != "pipewire")
+        return ServerPid(Address());
+    std::FILE* File = std::fopen((FDir / "pipewire.pid").c_str(), "r");
+    if (File == nullptr)
+        return 0;
+    int Pid = 0;
+    if (std::fscanf(File, "%d", &Pid) != 1)
+        Pid = 0;
+    std::fclose(File);
+    return Pid;
 }
 
 bool ScratchServer::Run(const std::string& Command) {

@@ -30,8 +30,9 @@ std::string ScriptPath(const std::string& Name);
 std::string Pactl(const std::string& Arguments);
 
 // Loads a source that copies the test tone under a system name and a name of
-// our own; the module index, to unload it again. UnloadModule returns once
-// the module's sources are no longer listed.
+// our own; the module index, to unload it again. Each returns once the
+// server's source list shows the change (at most 5 s), as a user would wait
+// for it to show in the sound settings.
 std::string LoadRemapSource(const std::string& SystemName, const std::string& Name);
 void UnloadModule(const std::string& Index);
 
@@ -63,6 +64,9 @@ public:
     bool Start();
     bool Stop();
     std::string Address() const;
+    // The process that runs the audio graph: PipeWire's core, behind its
+    // pulse server; PulseAudio itself. 0 when it is not running.
+    pid_t CorePid() const;
 
 private:
     bool Run(const std::string& Command);

@@ -319,6 +319,15 @@ MMRESULT waveInSetBatched(HWAVEIN hwi, bool fBatched) {
     });
 }
 
+MMRESULT waveInGetLostBytes(HWAVEIN hwi, std::uint64_t* pcbLost) {
+    if (pcbLost == nullptr)
+        return MMSYSERR_INVALPARAM;
+    return WithHandle(hwi, [pcbLost](TWaveInHandle& H) {
+        *pcbLost = H.Stream().LostBytes();
+        return MMSYSERR_NOERROR;
+    });
+}
+
 MMRESULT waveInAbandon(HWAVEIN hwi) {
     const MMRESULT Result = WithHandle(hwi, [](TWaveInHandle& H) {
         H.Abandon();

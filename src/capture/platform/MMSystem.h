@@ -170,6 +170,9 @@ MMRESULT waveInGetPosition(HWAVEIN hwi, MMTIME* pmmt, UINT cbmmt);
 // SetBatched) while fBatched is true. Takes effect at once and lasts until
 // changed or closed.
 MMRESULT waveInSetBatched(HWAVEIN hwi, bool fBatched);
+// Our own: how many bytes of sound the device dropped since it was opened
+// (TWaveInStream::LostBytes).
+MMRESULT waveInGetLostBytes(HWAVEIN hwi, std::uint64_t* pcbLost);
 // Our own last resort when a device stopped answering: ends the stream at
 // once, whatever it still holds (the driver touches no header afterwards),
 // marks those headers done and forgets the handle. No notification follows.

@@ -77,11 +77,16 @@ pa_buffer_attr RecordBufferAttributes(const pa_sample_spec& SampleFormat) {
     return Attributes;
 }
 
+std::size_t HeldBytes(const WAVEFORMATEX& Format) {
+    const std::size_t Frame = std::max<std::size_t>(Format.nBlockAlign, 1);
+    return std::size_t{Format.nAvgBytesPerSec} * HeldSoundMilliseconds / 1000 / Frame * Frame;
+}
+
 } // namespace
 
 TPulseStream::TPulseStream(std::shared_ptr<TPulseConnection> Connection, const WAVEFORMATEX& Format,
                            TWaveInSink& Sink)
-    : FConnection(std::move(Connection)), FFormat(Format), FSink(Sink) {}
+    : FConnection(std::move(Connection)), FFormat(Format), FSink(Sink), FQueue(HeldBytes(Format)) {}
 
 TPulseStream::~TPulseStream() {
     Disconnect();
@@ -133,9 +138,20 @@ MMRESULT TPulseStream::Connect(const std::string& SourceName) {
 MMRESULT TPulseStream::AddBuffer(WAVEHDR* Header) {
     // Only the queue lock: queueing from inside a data notification must
     // never wait for the loop thread, which may be handing a header back.
+    // Sound held while no header was queued fills it at once. Sound is held
+    // only after the loop thread has handed back every header it took, and
+    // only this thread queues, so the sink still sees the queue's order. It
+    // is handed back under the queue lock, so a loss the loop thread sees
+    // meanwhile is reported after it.
     std::lock_guard<std::mutex> Guard(FQueueLock);
-    FQueue.Push(Header);
+    if (WAVEHDR* Full = FQueue.Push(Header))
+        FSink.BufferDone(Full);
     return MMSYSERR_NOERROR;
+}
+
+std::uint64_t TPulseStream::LostBytes() {
+    std::lock_guard<std::mutex> Guard(FQueueLock);
+    return FQueue.DroppedBytes();
 }
 
 MMRESULT TPulseStream::Start() {
@@ -174,6 +190,7 @@ MMRESULT TPulseStream::Reset() {
     std::size_t Count = 0;
     {
         std::lock_guard<std::mutex> Guard(FQueueLock);
+        FQueue.DiscardHeld();
         Count = FQueue.Count();
     }
     // Under the loop's lock, so they cannot cross a header the loop thread
@@ -282,6 +299,7 @@ void TPulseStream::HandleLost() {
     std::size_t Count = 0;
     {
         std::lock_guard<std::mutex> Guard(FQueueLock);
+        FQueue.DiscardHeld();
         Count = FQueue.Count();
     }
     ReturnQueued(Count);
@@ -358,14 +376,33 @@ std::uint32_t TPulseStream::FragmentBytes() {
     return Bytes;
 }
 
+// A stream given up on before the server created it (a frozen server)
+// cannot be disconnected yet: the server makes it once it runs again, and it
+// would stay there, paused, for as long as the connection lives. It is kept
+// until then and disconnected as soon as it is ready; it goes with the
+// connection otherwise.
+void TPulseStream::OnOrphanStateChanged(pa_stream* Stream, void*) {
+    const pa_stream_state_t State = pa_stream_get_state(Stream);
+    if (State == PA_STREAM_READY) {
+        pa_stream_disconnect(Stream);
+    } else if (!PA_STREAM_IS_GOOD(State)) {
+        pa_stream_set_state_callback(Stream, nullptr, nullptr);
+        pa_stream_unref(Stream);
+    }
+}
+
 void TPulseStream::Disconnect() {
     FConnection->Lock();
     if (FStream != nullptr) {
-        pa_stream_set_state_callback(FStream, nullptr, nullptr);
         pa_stream_set_read_callback(FStream, nullptr, nullptr);
-        if (PA_STREAM_IS_GOOD(pa_stream_get_state(FStream)))
-            pa_stream_disconnect(FStream);
-        pa_stream_unref(FStream);
+        if (pa_stream_get_state(FStream) == PA_STREAM_CREATING) {
+            pa_stream_set_state_callback(FStream, &TPulseStream::OnOrphanStateChanged, nullptr);
+        } else {
+            pa_stream_set_state_callback(FStream, nullptr, nullptr);
+            if (PA_STREAM_IS_GOOD(pa_stream_get_state(FStream)))
+                pa_stream_disconnect(FStream);
+            pa_stream_unref(FStream);
+        }
         FStream = nullptr;
     }
     FOpened = false;

@@ -9,7 +9,7 @@
 // never calls into a component.
 
 #include "capture/platform/PulseConnection.h"
-#include "capture/platform/PulseHeaderQueue.h"
+#include "capture/platform/WaveHeaderQueue.h"
 #include "capture/platform/WaveInDriver.h"
 
 #include <pulse/stream.h>
@@ -55,6 +55,7 @@ public:
     // Asks the server for the new length of pieces without waiting for its
     // answer, so a window that is shown again never waits for the server.
     void SetBatched(bool Batched) override;
+    std::uint64_t LostBytes() override;
 
     // The stream's latency as the server reports it; false while unknown.
     // Between the server's timing updates it is estimated, and may then come
@@ -66,6 +67,7 @@ public:
 private:
     static void OnStateChanged(pa_stream* Stream, void* Self);
     static void OnReadable(pa_stream* Stream, std::size_t Bytes, void* Self);
+    static void OnOrphanStateChanged(pa_stream* Stream, void* Unused);
 
     void ReadAll();
     void Deliver(const std::uint8_t* Data, std::size_t Bytes);
@@ -82,7 +84,7 @@ private:
     TWaveInSink& FSink;
     pa_stream* FStream = nullptr;
     std::mutex FQueueLock;
-    TPulseHeaderQueue FQueue;
+    TWaveHeaderQueue FQueue;
     // Under the loop's lock: data is taken into headers only while running;
     // Stop and Reset end it, so nothing recorded after them reaches a header.
     bool FRunning = false;

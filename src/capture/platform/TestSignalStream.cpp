@@ -6,7 +6,6 @@ namespace vireon {
 
 TTestSignalStream::TTestSignalStream(const WAVEFORMATEX& Format, TWaveInSink& Sink)
     : FFormat(Format), FSink(Sink), FGenerator(Format.nSamplesPerSec) {
-    FQueue.reserve(ExpectedHeaderQueueLength);
     FThread = std::thread([this] { Run(); });
 }
 
@@ -22,7 +21,7 @@ TTestSignalStream::~TTestSignalStream() {
 MMRESULT TTestSignalStream::AddBuffer(WAVEHDR* Header) {
     {
         std::lock_guard Guard(FMutex);
-        FQueue.push_back(Header);
+        FQueue.Push(Header);
     }
     FChanged.notify_all();
     return MMSYSERR_NOERROR;
@@ -47,7 +46,7 @@ MMRESULT TTestSignalStream::Stop() {
         Produce(FramesDue(TClock::now()));
     FRunning = false;
     // The buffer in progress comes back with what it holds; empty ones stay.
-    if (!FQueue.empty() && FQueue.front()->dwBytesRecorded > 0)
+    if (!FQueue.Empty() && FQueue.Front()->dwBytesRecorded > 0)
         CompleteFront();
     return MMSYSERR_NOERROR;
 }
@@ -58,14 +57,14 @@ MMRESULT TTestSignalStream::Reset() {
         Produce(FramesDue(TClock::now()));
     FRunning = false;
     FProduced = 0;
-    while (!FQueue.empty())
+    while (!FQueue.Empty())
         CompleteFront();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT TTestSignalStream::Close() {
     std::lock_guard Guard(FMutex);
-    if (!FQueue.empty())
+    if (!FQueue.Empty())
         return WAVERR_STILLPLAYING;
     FRunning = false;
     return MMSYSERR_NOERROR;
@@ -94,16 +93,27 @@ std::uint64_t TTestSignalStream::FramesDue(TClock::time_point Now) const {
            static_cast<std::uint64_t>(Elapsed.count()) * FFormat.nSamplesPerSec / 1000000;
 }
 
+std::uint64_t TTestSignalStream::LostBytes() {
+    std::lock_guard Guard(FMutex);
+    return FQueue.DroppedBytes();
+}
+
 void TTestSignalStream::CompleteFront() {
-    WAVEHDR* Header = FQueue.front();
-    FQueue.erase(FQueue.begin());
-    FSink.BufferDone(Header);
+    FSink.BufferDone(FQueue.Pop());
 }
 
 TTestSignalStream::TClock::time_point TTestSignalStream::Produce(std::uint64_t Due) {
     const std::uint32_t Align = FFormat.nBlockAlign;
-    while (!FQueue.empty()) {
-        WAVEHDR* Header = FQueue.front();
+    // The signal is made when a header takes it, so frames that came due
+    // without one are held by making them late; beyond what a device holds
+    // they are lost.
+    const std::uint64_t Held = std::uint64_t{FFormat.nSamplesPerSec} * HeldSoundMilliseconds / 1000;
+    if (Due > FProduced + Held) {
+        FQueue.Drop((Due - Held - FProduced) * Align);
+        FProduced = Due - Held;
+    }
+    while (!FQueue.Empty()) {
+        WAVEHDR* Header = FQueue.Front();
         const std::uint32_t Room = (Header->dwBufferLength - Header->dwBytesRecorded) / Align;
         const auto Frames = static_cast<std::uint32_t>(
             std::min<std::uint64_t>(Room, Due > FProduced ? Due - FProduced : 0));
@@ -117,8 +127,7 @@ TTestSignalStream::TClock::time_point TTestSignalStream::Produce(std::uint64_t D
         const auto FullAt = FProduced + (Room - Frames) - FAnchorFrame;
         return FAnchorTime + std::chrono::microseconds(FullAt * 1000000 / FFormat.nSamplesPerSec);
     }
-    // No buffer: what comes due meanwhile is lost.
-    FProduced = std::max(FProduced, Due);
+    // No buffer: what comes due meanwhile waits for the next one.
     return TClock::time_point::max();
 }
 

@@ -3,16 +3,17 @@
 // One recording from the test-signal device. Its own thread produces the
 // signal in real time and fills the queued headers in order, reporting each
 // full one done, as a sound card's driver does. Frames that come due while no
-// header is queued are lost, as on a card whose buffers ran out.
+// header is queued go into the next headers queued, up to
+// HeldSoundMilliseconds of them; older ones are lost and counted.
 
 #include "capture/platform/TestSignalGenerator.h"
+#include "capture/platform/WaveHeaderQueue.h"
 #include "capture/platform/WaveInDriver.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace vireon {
 
@@ -27,6 +28,7 @@ public:
     MMRESULT Reset() override;
     MMRESULT Close() override;
     MMRESULT GetPosition(MMTIME& Time) override;
+    std::uint64_t LostBytes() override;
 
 private:
     using TClock = std::chrono::steady_clock;
@@ -42,7 +44,7 @@ private:
     const TTestSignalGenerator FGenerator;
     std::mutex FMutex;
     std::condition_variable FChanged;
-    std::vector<WAVEHDR*> FQueue;
+    TWaveHeaderQueue FQueue;
     bool FRunning = false;
     bool FQuit = false;
     std::uint64_t FProduced = 0;

@@ -11,6 +11,7 @@
 #include "capture/platform/MMSystem.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ constexpr DWORD AllWaveInFormats =
 // Header queues reserve this much room up front, so queueing the recorder's
 // buffers does not allocate.
 constexpr std::size_t ExpectedHeaderQueueLength = 64;
+
+// Sound that comes while no buffer is queued is held for the next buffers,
+// up to this much: twice the longest burst a source was seen to hand over
+// at once (2 s), and a few megabytes at most at the highest rate. Only what
+// goes beyond is lost, and counted (TWaveInStream::LostBytes).
+constexpr unsigned HeldSoundMilliseconds = 4000;
 
 // Implemented by the layer for each open device; safe to call from any thread.
 class TWaveInSink {
@@ -69,6 +76,10 @@ public:
     // batch. Unbatched again, what was held back comes at once. A device
     // that cannot batch ignores it.
     virtual void SetBatched(bool) {}
+    // Bytes of sound dropped since the open, because no buffer was queued
+    // to take them and there was no room left to hold them. Counted by the
+    // driver, read from any thread.
+    virtual std::uint64_t LostBytes() { return 0; }
 };
 
 class TWaveInDriver {

@@ -8,8 +8,6 @@ target_sources(vireon_capture PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/PulseDriver.h
   ${CMAKE_CURRENT_LIST_DIR}/PulseFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PulseFormat.h
-  ${CMAKE_CURRENT_LIST_DIR}/PulseHeaderQueue.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PulseHeaderQueue.h
   ${CMAKE_CURRENT_LIST_DIR}/PulseSource.h
   ${CMAKE_CURRENT_LIST_DIR}/PulseStream.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PulseStream.h)

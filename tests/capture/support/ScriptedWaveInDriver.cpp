@@ -75,6 +75,11 @@ bool TScriptedWaveInDriver::IsOpen() const {
     return FSink != nullptr;
 }
 
+void TScriptedWaveInDriver::LoseSound(std::uint64_t Bytes) {
+    std::lock_guard Guard(FMutex);
+    FLostBytes += Bytes;
+}
+
 bool TScriptedWaveInDriver::IsBatched() const {
     std::lock_guard Guard(FMutex);
     return FBatched;
@@ -164,6 +169,7 @@ MMRESULT TScriptedWaveInDriver::Open(UINT Device, const WAVEFORMATEX& Format, TW
     FOpenFormat = Format;
     FStarted = false;
     FBatched = false;
+    FLostBytes = 0;
     Stream = std::make_unique<TScriptedWaveInStream>(*this);
     return MMSYSERR_NOERROR;
 }

@@ -66,6 +66,8 @@ public:
     // Reason; headers queued afterwards stay until Reset.
     void LoseDevice(MMRESULT Reason = VIREONERR_DEVICELOST);
 
+    // The open stream counts Bytes more of sound as lost.
+    void LoseSound(std::uint64_t Bytes);
     std::size_t QueuedCount() const;
     // Length of the oldest queued header; 0 when none is queued.
     std::uint32_t FrontBufferLength() const;
@@ -104,6 +106,7 @@ private:
     std::uint32_t FPartialBytesOnReset = 0;
     bool FStarted = false;
     bool FBatched = false;
+    std::uint64_t FLostBytes = 0;
     TWaveInSink* FSink = nullptr;
     std::optional<WAVEFORMATEX> FOpenFormat;
     std::vector<WAVEHDR*> FQueue;

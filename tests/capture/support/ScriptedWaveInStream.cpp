@@ -75,4 +75,9 @@ void TScriptedWaveInStream::SetBatched(bool Batched) {
     FDriver.FBatched = Batched;
 }
 
+std::uint64_t TScriptedWaveInStream::LostBytes() {
+    std::lock_guard Guard(FDriver.FMutex);
+    return FDriver.FLostBytes;
+}
+
 } // namespace vireon::test

@@ -20,6 +20,7 @@ public:
     MMRESULT Close() override;
     MMRESULT GetPosition(MMTIME& Time) override;
     void SetBatched(bool Batched) override;
+    std::uint64_t LostBytes() override;
 
 private:
     TScriptedWaveInDriver& FDriver;
