@@ -47,11 +47,6 @@ namespace {
 const char* const FailedStartMessage = "The device that you have selected in settings, does not "
                                        "support the requirements for proper sampling.";
 
-const std::array<QString, 7> WindowNames = {QStringLiteral("None"),     QStringLiteral("Hamming"),
-                                            QStringLiteral("Hanning"),  QStringLiteral("Blackman"),
-                                            QStringLiteral("Gaussian"), QStringLiteral("Welch"),
-                                            QStringLiteral("Parzen")};
-
 // The formats the analysis understands, with the rate each stands for.
 struct TAnalysedFormat {
     TPCMFormat Format;
@@ -555,14 +550,14 @@ void TForm1::ApplyAnalysisSettings() {
 void TForm1::ShowWindowName() {
     const auto Index = static_cast<std::size_t>(CurrentWindow);
     if (Index < WindowNames.size())
-        comboWindow->setEditText(WindowNames[Index]);
+        comboWindow->setEditText(QLatin1StringView(WindowNames[Index]));
 }
 
 void TForm1::comboWindowChange(QObject*) {
     if (!SpectrumDisplay)
         return;
-    const auto Match =
-        std::find(WindowNames.begin(), WindowNames.end(), comboWindow->currentText());
+    const std::string Chosen = comboWindow->currentText().toStdString();
+    const auto Match = std::find(WindowNames.begin(), WindowNames.end(), Chosen);
     if (Match != WindowNames.end())
         SpectrumDisplay->Model().FFT->SetWindow(
             static_cast<TdspWindow>(std::distance(WindowNames.begin(), Match)));

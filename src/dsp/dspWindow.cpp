@@ -60,4 +60,9 @@ void FillWindow(TdspWindow Kind, float* Dest, std::int32_t Count) {
         Dest[I] = WindowValue(Kind, I, Count);
 }
 
+std::string_view WindowName(TdspWindow Kind) {
+    const auto Index = static_cast<std::size_t>(Kind);
+    return Index < WindowNames.size() ? WindowNames[Index] : WindowNames[0];
+}
+
 } // namespace vireon

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace vireon {
 
@@ -14,6 +16,13 @@ enum class TdspWindow : std::uint8_t {
     fwWelch,
     fwParzen,
 };
+
+// The names the user sees, by ordinal: "None", "Hamming", ...
+inline constexpr std::array<std::string_view, 7> WindowNames = {
+    "None", "Hamming", "Hanning", "Blackman", "Gaussian", "Welch", "Parzen"};
+
+// Its name; an unknown kind is "None", as it weighs like no window.
+std::string_view WindowName(TdspWindow Kind);
 
 // Coefficient for sample Index of a block of Count samples. Only the low seven
 // bits of Kind count; unknown kinds weigh every sample by 1.

@@ -163,12 +163,8 @@ QSize ParseSize(const QString& Name, const QString& Text) {
 }
 
 TdspWindow ParseWindow(const QString& Text) {
-    static const std::array<QString, 7> Names = {
-        QStringLiteral("None"),     QStringLiteral("Hamming"),  QStringLiteral("Hanning"),
-        QStringLiteral("Blackman"), QStringLiteral("Gaussian"), QStringLiteral("Welch"),
-        QStringLiteral("Parzen")};
-    for (std::size_t I = 0; I < Names.size(); ++I)
-        if (Text.compare(Names[I], Qt::CaseInsensitive) == 0)
+    for (std::size_t I = 0; I < WindowNames.size(); ++I)
+        if (Text.compare(QLatin1StringView(WindowNames[I]), Qt::CaseInsensitive) == 0)
             return static_cast<TdspWindow>(I);
     throw EUsageError(
         QStringLiteral("unknown window '%1' (None, Hamming, Hanning, Blackman, Gaussian, Welch "
