@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
-#include "analysis/BandTable.h"
+#include "analysis/MeasurementCsv.h"
+#include "analysis/MeasurementModel.h"
 #include "analysis/ToneText.h"
 #include "app/DeviceChoice.h"
 #include "app/ErrorBox.h"
@@ -126,7 +127,8 @@ void FillPanel(QWidget* Panel, QWidget* Content) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
+TForm1::TForm1(QWidget* Parent)
+    : QMainWindow(Parent), FMeasurement(std::make_unique<TMeasurementModel>()) {
     setupUi(this);
     // The form shows a window name with no item of the list selected.
     const QString DesignWindowName = comboWindow->currentText();
@@ -212,6 +214,7 @@ void TForm1::ConnectMenu() {
 void TForm1::FormCreate(QObject*) {
     ListDevices();
     CreateDisplays();
+    ConnectFanOut();
     LoadSettings();
     ShowChosenDeviceState();
     ShowWindowName();
@@ -370,8 +373,7 @@ void TForm1::ExportBands1Click(QObject*) {
     if (Path.isEmpty() || !SpectrumDisplay)
         return;
     try {
-        WriteBandsCsv(QFile::encodeName(Path).toStdString(), SpectrumDisplay->Model(),
-                      SpectrumDisplay->Reference());
+        WriteMeasurementCsv(QFile::encodeName(Path).toStdString(), *FMeasurement);
     } catch (const std::system_error& Error) {
         throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
     }
@@ -438,14 +440,14 @@ void TForm1::Freeze1Click(QObject*) {
 void TForm1::StoreReference1Click(QObject*) {
     if (!SpectrumDisplay)
         return;
-    TQuorSpectrumModel& Model = SpectrumDisplay->Model();
-    TQuorValues Bands;
-    Model.GetBands(Bands);
-    // In dB relative to full scale, so a later gain draws it where the same
-    // sound would stand.
+    // The measured Leq of each bar's frequencies, in dB relative to full
+    // scale: the picture's fade and gain do not enter it.
+    const TQuorSpectrumModel& Model = SpectrumDisplay->Model();
     TQuorSpectrumDisplay::TReference Reference{};
-    for (std::size_t Band = 0; Band < Reference.size(); ++Band)
-        Reference[Band] = (*Bands)[Band].Average / Model.Gain - Model.DecibelRange();
+    for (std::size_t Band = 0; Band < Reference.size(); ++Band) {
+        const auto [Low, High] = Model.BandEdges(static_cast<std::int32_t>(Band));
+        Reference[Band] = FMeasurement->Between(Low, High).Leq;
+    }
     SpectrumDisplay->SetReference(Reference);
 }
 
@@ -476,8 +478,21 @@ void TForm1::FocusFormAfterListChoice() {
         setFocus(Qt::PopupFocusReason);
 }
 
+void TForm1::ConnectFanOut() {
+    FFanOut.AddSink([this](const void* Buffer, std::uint32_t ByteCount) {
+        SpectrumDisplay->ProcessBuffer(Buffer, ByteCount);
+    });
+    FFanOut.AddSink([this](const void* Buffer, std::uint32_t ByteCount) {
+        FMeasurement->ProcessBuffer(Buffer, ByteCount);
+    });
+    FFanOut.Subscribe([this] { ShowBlock(); });
+}
+
 void TForm1::RecData(QObject*, const void* Buffer, std::uint32_t BufferSize, bool&) {
-    SpectrumDisplay->ProcessBuffer(Buffer, BufferSize);
+    FFanOut.ProcessBuffer(Buffer, BufferSize);
+}
+
+void TForm1::ShowBlock() {
     ShowLostSound();
     // Frozen, the strip and the readout hold too; the model goes on regardless.
     if (SpectrumDisplay->Frozen())
@@ -528,7 +543,7 @@ void TForm1::ShowLostSound() {
 void TForm1::ShowLoudestTone() {
     // The tone changes once per block, buffers come more often: the text is
     // made only for a new tone.
-    const TQuorTone& Tone = SpectrumDisplay->Model().LoudestTone();
+    const TQuorTone& Tone = FMeasurement->LoudestTone();
     if (Tone.Present == FShownTone.Present && Tone.Frequency == FShownTone.Frequency &&
         Tone.LevelDb == FShownTone.LevelDb)
         return;
@@ -543,8 +558,9 @@ void TForm1::ApplyAnalysisSettings() {
                      [Current](const TAnalysedFormat& Known) { return Known.Format == Current; });
     // Another format keeps the rate the analysis had. The FFT rounds the size
     // down to a power of two; FFTSize keeps what was asked for.
-    SpectrumDisplay->Model().PrepareCapture(
-        Format != AnalysedFormats.end() ? Format->SampleRate : 0, FFTSize, CurrentWindow);
+    const std::int32_t Rate = Format != AnalysedFormats.end() ? Format->SampleRate : 0;
+    SpectrumDisplay->Model().PrepareCapture(Rate, FFTSize, CurrentWindow);
+    FMeasurement->PrepareCapture(Rate, FFTSize, CurrentWindow);
 }
 
 void TForm1::ShowWindowName() {
@@ -556,12 +572,16 @@ void TForm1::ShowWindowName() {
 void TForm1::comboWindowChange(QObject*) {
     if (!SpectrumDisplay)
         return;
-    const std::string Chosen = comboWindow->currentText().toStdString();
-    const auto Match = std::find(WindowNames.begin(), WindowNames.end(), Chosen);
+    const std::string Name = comboWindow->currentText().toStdString();
+    const auto Match = std::find(WindowNames.begin(), WindowNames.end(), Name);
     if (Match != WindowNames.end())
         SpectrumDisplay->Model().FFT->SetWindow(
             static_cast<TdspWindow>(std::distance(WindowNames.begin(), Match)));
-    CurrentWindow = SpectrumDisplay->Model().FFT->Window();
+    const TdspWindow Chosen = SpectrumDisplay->Model().FFT->Window();
+    // Measured with another window is another measurement: it starts again.
+    if (Chosen != CurrentWindow && Running)
+        FMeasurement->PrepareCapture(0, FFTSize, Chosen);
+    CurrentWindow = Chosen;
     SaveSettings();
 }
 
@@ -641,6 +661,14 @@ void TForm1::LoadSettings() {
     LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
               [&] { FFTSize = 4096; });
     SpectrumDisplay->SetReference(ReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
+    // The page left open last time; one that no longer exists leaves the first.
+    LoadGroup(
+        [&] {
+            const std::int32_t Page = Key.ReadInteger(QStringLiteral("Page"));
+            if (Page >= 0 && Page < PageControl->count())
+                PageControl->setCurrentIndex(Page);
+        },
+        [] {});
     setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
     if (Key.NotARegularFile() || !Key.Writable())
         ShowSettingsProblem(Key);
@@ -700,6 +728,7 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("Width"), *Bounds.Width);
     Key.WriteInteger(QStringLiteral("Height"), *Bounds.Height);
     Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
+    Key.WriteInteger(QStringLiteral("Page"), PageControl->currentIndex());
     // A store that cannot be written keeps nothing; the program goes on as
     // before, and the user learns that changes will not be kept.
     if (!Key.Flush())

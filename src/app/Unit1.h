@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/BufferFanOut.h"
 #include "analysis/QuorTone.h"
 #include "app/DeviceName.h"
 #include "app/WindowBounds.h"
@@ -18,6 +19,7 @@ namespace vireon {
 
 class TDeviceChoice;
 class TLiveAudioRecorder;
+class TMeasurementModel;
 class TQuorScope;
 class TQuorSpectrumDisplay;
 class TfrmSampleSetup;
@@ -45,6 +47,9 @@ public:
     // strip goes with ScopePanel.
     TQuorSpectrumDisplay* SpectrumDisplay = nullptr;
     TQuorScope* ScopeDisplay = nullptr;
+
+    // What every number the window shows or writes is read from.
+    TMeasurementModel& Measurement() { return *FMeasurement; }
 
     // Entry i names wave input device i; read at start-up, each time the
     // settings dialog opens and at each Start, so it lists the devices there are now.
@@ -103,6 +108,9 @@ private:
     // The status panel says while the chosen device is missing.
     void ShowChosenDeviceState();
     void CreateDisplays();
+    // Each recorded buffer goes to both models, then to the views.
+    void ConnectFanOut();
+    void ShowBlock();
     void StartCapture();
     // The recorder closed without being asked: the device went away.
     void RecDeactivate(QObject* Sender);
@@ -145,6 +153,8 @@ private:
     TWindowBounds FBounds{TWindowBounds::PlatformCanPlace()};
     // The sound lost since Start that the status panel shows, in ms.
     std::uint64_t FShownLostMs = 0;
+    std::unique_ptr<TMeasurementModel> FMeasurement;
+    TBufferFanOut FFanOut;
 };
 
 // The main window of the running program (the dialogs reach the recorder

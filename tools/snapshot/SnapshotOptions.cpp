@@ -74,7 +74,7 @@ struct TOptionSet {
                            QStringLiteral("n")};
     QCommandLineOption Window{QStringLiteral("window"),
                               QStringLiteral("None, Hamming, Hanning, Blackman, Gaussian, Welch "
-                                             "or Parzen (default Hamming)."),
+                                             "or Parzen (default Blackman, as in the program)."),
                               QStringLiteral("name")};
     QCommandLineOption Gain{QStringLiteral("gain"),
                             QStringLiteral("Zoom of the decibel scale, 1.0 to 2.0 (default 1.0)."),
@@ -103,19 +103,37 @@ struct TOptionSet {
         QStringLiteral("path")};
     QCommandLineOption CsvPath{
         QStringLiteral("csv"),
-        QStringLiteral("Also write the 62 bands at the end of the input as a CSV table: band, "
-                       "low_hz, centre_hz, high_hz, start_bin, last_bin, level_db, peak_db, "
-                       "average_db, reference_db (empty here). Levels are dBFS with one decimal, "
-                       "-48.0 for the bottom of the scale; a band above every bin has no bins "
-                       "and no edges. - writes it to standard output."),
+        QStringLiteral("Also write the measurement at the end of the input as a CSV table, one "
+                       "row per band: band, nominal_hz, centre_hz, low_hz, high_hz, level_db, "
+                       "leq_db (over the whole input), max_db, reference_db (empty here), and "
+                       "the conditions: sample_rate, fft_size, window, fraction, weighting, "
+                       "time_weighting, seconds, exported_at. Levels are dBFS with one decimal. "
+                       "- writes it to standard output."),
         QStringLiteral("path")};
+    QCommandLineOption MeasurePath{
+        QStringLiteral("measure"),
+        QStringLiteral("Also write a PNG picture of the Measure page at the end of the input."),
+        QStringLiteral("path")};
+    QCommandLineOption Fraction{
+        QStringLiteral("fraction"),
+        QStringLiteral("Bands per octave of the measurement: 1, 3, 6, 12 or 24 (default 3)."),
+        QStringLiteral("b")};
+    QCommandLineOption Weighting{
+        QStringLiteral("weighting"),
+        QStringLiteral("Frequency weighting of the measurement: A, C or Z (default Z)."),
+        QStringLiteral("A|C|Z")};
+    QCommandLineOption TimeWeighting{
+        QStringLiteral("time-weighting"),
+        QStringLiteral("Time weighting of the measurement's level: fast or slow (default fast)."),
+        QStringLiteral("fast|slow")};
 
     void AddTo(QCommandLineParser& Parser) const {
         Parser.setApplicationDescription(SourcesHelp);
         Parser.addOptions({Help,    Sine,      White,        Pink,      Sweep,    File,
                            Level,   Seconds,   Rate,         Seed,      Size,     ScopeSize,
                            FFT,     Window,    Gain,         Fade,      PeakHold, PeakBars,
-                           NoPeaks, NoAverage, SpectrumPath, ScopePath, CsvPath});
+                           NoPeaks, NoAverage, SpectrumPath, ScopePath, CsvPath,
+                           MeasurePath, Fraction, Weighting, TimeWeighting});
     }
 };
 
@@ -255,6 +273,38 @@ void ParseDisplay(const QCommandLineParser& Parser, const TOptionSet& Set,
         Options.ScopePath = Parser.value(Set.ScopePath);
     if (Parser.isSet(Set.CsvPath))
         Options.CsvPath = Parser.value(Set.CsvPath);
+    if (Parser.isSet(Set.MeasurePath))
+        Options.MeasurePath = Parser.value(Set.MeasurePath);
+}
+
+void ParseMeasurement(const QCommandLineParser& Parser, const TOptionSet& Set,
+                      TSnapshotOptions& Options) {
+    if (Parser.isSet(Set.Fraction)) {
+        const QString Text = Parser.value(Set.Fraction);
+        bool Ok = false;
+        const int Value = Text.toInt(&Ok);
+        if (!Ok || !TBandLayout::IsFraction(Value))
+            throw EUsageError(
+                QStringLiteral("--fraction wants 1, 3, 6, 12 or 24, not '%1'").arg(Text).toStdString());
+        Options.Fraction = Value;
+    }
+    if (Parser.isSet(Set.Weighting)) {
+        const QString Text = Parser.value(Set.Weighting);
+        const auto Value = WeightingFromName(Text.toStdString());
+        if (!Value)
+            throw EUsageError(
+                QStringLiteral("--weighting wants A, C or Z, not '%1'").arg(Text).toStdString());
+        Options.Weighting = *Value;
+    }
+    if (Parser.isSet(Set.TimeWeighting)) {
+        const QString Text = Parser.value(Set.TimeWeighting);
+        const auto Value = TimeWeightingFromName(Text.toStdString());
+        if (!Value)
+            throw EUsageError(QStringLiteral("--time-weighting wants fast or slow, not '%1'")
+                                  .arg(Text)
+                                  .toStdString());
+        Options.TimeWeighting = *Value;
+    }
 }
 
 // The strip gains one column per 50 ms buffer.
@@ -281,6 +331,7 @@ TSnapshotOptions ParseSnapshotOptions(const QStringList& Arguments) {
     }
     ParseSource(Parser, Set, Options);
     ParseDisplay(Parser, Set, Options);
+    ParseMeasurement(Parser, Set, Options);
     if (!Parser.isSet(Set.Seconds))
         Options.Seconds = StripSeconds(Options.ScopeSize);
     if (Options.ScopeAuto && Options.Signal != TSignalKind::File) {

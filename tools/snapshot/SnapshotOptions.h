@@ -1,5 +1,8 @@
 #pragma once
 
+#include "analysis/BandLayout.h"
+#include "analysis/FrequencyWeighting.h"
+#include "analysis/TimeWeighting.h"
 #include "dsp/dspWindow.h"
 
 #include <QSize>
@@ -38,7 +41,11 @@ struct TSnapshotOptions {
     // reading it (AutoScopeWidth).
     bool ScopeAuto = false;
     std::int32_t FFTSize = 4096;
-    TdspWindow Window = TdspWindow::fwHamming;
+    TdspWindow Window = TdspWindow::fwBlackman;
+    // The measurement, with the program's own defaults.
+    std::int32_t Fraction = TBandLayout::DefaultFraction;
+    TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
+    TTimeWeighting TimeWeighting = TTimeWeighting::Fast;
     double Gain = 1.0;
     float FadeFactor = 0.9f;
     std::int32_t PeakHoldTime = 0;
@@ -48,8 +55,9 @@ struct TSnapshotOptions {
 
     QString SpectrumPath = QStringLiteral("spectrum.png");
     QString ScopePath = QStringLiteral("scope.png");
-    // Empty: no table.
+    // Empty: no table, no picture of the measurement.
     QString CsvPath;
+    QString MeasurePath;
 };
 
 // The tool feeds the displays one buffer of this many frames per 50 ms, and

@@ -1,7 +1,9 @@
 // vireon-snapshot: pictures of the two displays for a sound file or a test
 // signal, with no audio device and no screen needed.
 
-#include "analysis/BandTable.h"
+#include "analysis/BufferFanOut.h"
+#include "analysis/MeasurementCsv.h"
+#include "analysis/MeasurementModel.h"
 #include "display/PictureFile.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
@@ -46,6 +48,14 @@ void Configure(TQuorSpectrumDisplay& Spectrum, const TSnapshotOptions& Options,
     Model.PrepareCapture(SampleRate, Options.FFTSize, Options.Window);
 }
 
+void Configure(TMeasurementModel& Measurement, const TSnapshotOptions& Options,
+               std::int32_t SampleRate) {
+    Measurement.PrepareCapture(SampleRate, Options.FFTSize, Options.Window);
+    Measurement.SetFraction(Options.Fraction);
+    Measurement.SetWeighting(Options.Weighting);
+    Measurement.SetTimeWeighting(Options.TimeWeighting);
+}
+
 std::unique_ptr<TSampleSource> OpenSource(const TSnapshotOptions& Options) {
     if (Options.Signal == TSignalKind::File)
         return std::make_unique<TSoundFileSource>(Options.FilePath);
@@ -64,18 +74,28 @@ std::uint64_t CountFileBuffers(const TSnapshotOptions& Options) {
     return Buffers;
 }
 
-// The recorder's timer ticks as often as its buffers arrive; here both are
-// driven from this loop.
-void Feed(TSampleSource& Source, TQuorSpectrumModel& Spectrum, TQuorScope& Scope) {
-    const auto Frames = static_cast<std::size_t>(FramesPerBuffer(Source.SampleRate()));
-    std::vector<std::int16_t> Buffer(2 * Frames);
-    TQuorValues Bands;
-    while (const std::size_t Got = Source.Read(Buffer.data(), Frames)) {
+// The models and the strip as the window connects them. The recorder's
+// timer ticks as often as its buffers arrive; here both are driven from
+// this loop.
+void Feed(TSampleSource& Source, TQuorSpectrumModel& Spectrum, TMeasurementModel& Measurement,
+          TQuorScope& Scope) {
+    TBufferFanOut FanOut;
+    FanOut.AddSink([&Spectrum](const void* Buffer, std::uint32_t ByteCount) {
         Spectrum.TimerTick();
-        Spectrum.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Got * 4));
+        Spectrum.ProcessBuffer(Buffer, ByteCount);
+    });
+    FanOut.AddSink([&Measurement](const void* Buffer, std::uint32_t ByteCount) {
+        Measurement.ProcessBuffer(Buffer, ByteCount);
+    });
+    TQuorValues Bands;
+    FanOut.Subscribe([&] {
         Spectrum.GetBands(Bands);
         Scope.AddColumn(Bands);
-    }
+    });
+    const auto Frames = static_cast<std::size_t>(FramesPerBuffer(Source.SampleRate()));
+    std::vector<std::int16_t> Buffer(2 * Frames);
+    while (const std::size_t Got = Source.Read(Buffer.data(), Frames))
+        FanOut.ProcessBuffer(Buffer.data(), static_cast<std::uint32_t>(Got * 4));
 }
 
 void Complain(const char* Message) {
@@ -99,9 +119,9 @@ bool Save(QWidget& Widget, const QString& Path) {
     }
 }
 
-bool SaveCsv(const TQuorSpectrumModel& Model, const QString& Path) {
+bool SaveCsv(const TMeasurementModel& Model, const QString& Path) {
     try {
-        WriteBandsCsv(QFile::encodeName(Path).toStdString(), Model);
+        WriteMeasurementCsv(QFile::encodeName(Path).toStdString(), Model);
         return true;
     } catch (const std::exception& Error) {
         Complain(Error.what());
@@ -110,11 +130,12 @@ bool SaveCsv(const TQuorSpectrumModel& Model, const QString& Path) {
 }
 
 // Every output is tried, so one that cannot be written costs no other.
-int SaveAll(TQuorSpectrumDisplay& Spectrum, TQuorScope& Scope, const TSnapshotOptions& Options) {
+int SaveAll(TQuorSpectrumDisplay& Spectrum, TQuorScope& Scope, TMeasurementModel& Measurement,
+            const TSnapshotOptions& Options) {
     bool Saved = Save(Spectrum, Options.SpectrumPath);
     Saved = Save(Scope, Options.ScopePath) && Saved;
     if (!Options.CsvPath.isEmpty())
-        Saved = SaveCsv(Spectrum.Model(), Options.CsvPath) && Saved;
+        Saved = SaveCsv(Measurement, Options.CsvPath) && Saved;
     return Saved ? 0 : FailureExit;
 }
 
@@ -144,9 +165,11 @@ int main(int argc, char** argv) {
         // picture is grabbed from its buffer all the same.
         Scope.hide();
         Configure(Spectrum, Options, Source->SampleRate());
-        Feed(*Source, Spectrum.Model(), Scope);
+        TMeasurementModel Measurement;
+        Configure(Measurement, Options, Source->SampleRate());
+        Feed(*Source, Spectrum.Model(), Measurement, Scope);
         Scope.show();
-        return SaveAll(Spectrum, Scope, Options);
+        return SaveAll(Spectrum, Scope, Measurement, Options);
     } catch (const EUsageError& Error) {
         return Fail(Error.what(), UsageExit);
     } catch (const std::exception& Error) {
