@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "analysis/BandLayout.h"
 #include "analysis/BandTable.h"
 #include "analysis/ToneText.h"
 #include "app/DeviceChoice.h"
@@ -445,7 +446,8 @@ void TForm1::StoreReference1Click(QObject*) {
     // sound would stand.
     TQuorSpectrumDisplay::TReference Reference{};
     for (std::size_t Band = 0; Band < Reference.size(); ++Band)
-        Reference[Band] = (*Bands)[Band].Average / Model.Gain - Model.DecibelRange();
+        Reference[Band] =
+            PictureValueToDb((*Bands)[Band].Average, Model.Gain, Model.DecibelRange());
     SpectrumDisplay->SetReference(Reference);
 }
 
