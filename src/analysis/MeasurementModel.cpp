@@ -238,6 +238,9 @@ void TMeasurementModel::TImpl::BuildWeights() {
 std::pair<double, double> TMeasurementModel::TImpl::PowersBetween(double Low, double High) const {
     double Level = 0.0;
     double Leq = 0.0;
+    // Nothing between edges the wrong way round or not numbers.
+    if (!(Low < High))
+        return {Level, Leq};
     for (std::size_t S = 0; S < Stages.size(); ++S) {
         const TStage& Stage = Stages[S];
         if (Stage.Blocks == 0)

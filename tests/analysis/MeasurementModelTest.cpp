@@ -359,6 +359,9 @@ TEST(MeasurementTraces, TraceRedrawsAtEveryFraction) {
             EXPECT_NEAR(Model.Between(Band.Low, Band.High).Leq, Model.Bands()[B].Leq, 1e-9);
         }
     }
+    // Edges the wrong way round, or not numbers, hold nothing.
+    EXPECT_EQ(Model.Between(2000.0, 1000.0).Leq, -INFINITY);
+    EXPECT_EQ(Model.Between(NAN, 1000.0).Level, -INFINITY);
     // A band the trace does not wholly cover cannot be drawn.
     TReferenceTrace Partial = Trace;
     Partial.FinePowers.erase(Partial.FinePowers.begin() + 40);
