@@ -50,8 +50,6 @@ struct TBinWeight {
     double Weight;
 };
 
-} // namespace
-
 // One analysis stage: its own blocks at the rate fs / 2^s, its bins' powers
 // and their time weightings.
 struct TStage {
@@ -67,6 +65,8 @@ struct TStage {
     std::int64_t Blocks = 0;
     std::int64_t LeqBlocks = 0;
 };
+
+} // namespace
 
 struct TMeasurementModel::TImpl {
     std::int32_t Rate = DefaultRate;

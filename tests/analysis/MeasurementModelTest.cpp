@@ -127,7 +127,6 @@ TEST(MeasurementSine, ReadsItsLevelSummedOverTheBandsAtEverySizeAndWindow) {
                 }
             }
     }
-    RecordProperty("WorstErrorDb", std::to_string(Worst));
     std::printf("worst sine error %.3f dB\n", Worst);
 }
 
