@@ -82,7 +82,9 @@ struct TMeasurementModel::TImpl {
     TFrequencyWeighting Weighting = TFrequencyWeighting::Z;
     TTimeWeighting Time = TTimeWeighting::Fast;
     TBandLayout Layout;
-    // Band b's weights for stage s: Weights[Offsets[b * stages + s] .. Offsets[... + 1]).
+    // Band b's weights for stage s, as one of several stages with data and
+    // as the lowest with data: Weights[Offsets[Slot(b, s, Lowest)] ..
+    // Offsets[Slot(b, s, Lowest) + 1]).
     std::vector<TBinWeight> Weights;
     std::vector<std::size_t> Offsets;
     std::vector<TBandLevels> Levels;
@@ -103,10 +105,22 @@ struct TMeasurementModel::TImpl {
     void BuildStages();
     void BuildFine();
     void BuildWeights();
-    double Share(std::size_t Stage, double Hz) const;
+    double Share(std::size_t Stage, double Hz, bool Lowest) const;
+    std::size_t Slot(std::size_t Band, std::size_t Stage, bool Lowest) const {
+        return (Band * Stages.size() + Stage) * 2 + (Lowest ? 1 : 0);
+    }
+    // The lowest stage with a block since its count was last cleared; -1
+    // for none. Stages fill in order: each takes twice as long as the one
+    // above.
+    template <typename TCount> std::ptrdiff_t LowestWith(TCount Count) const {
+        std::ptrdiff_t Lowest = -1;
+        for (std::size_t S = 0; S < Stages.size() && Count(Stages[S]) > 0; ++S)
+            Lowest = static_cast<std::ptrdiff_t>(S);
+        return Lowest;
+    }
     double HandOver(std::size_t Stage, double Hz) const;
     template <typename TVisit>
-    void VisitBins(std::size_t Stage, double Low, double High, TVisit&& Visit) const;
+    void VisitBins(std::size_t Stage, double Low, double High, bool Lowest, TVisit&& Visit) const;
     // Level and Leq powers of any band.
     std::pair<double, double> PowersBetween(double Low, double High) const;
 
@@ -193,16 +207,18 @@ double TMeasurementModel::TImpl::HandOver(std::size_t Stage, double Hz) const {
 
 // Linear in frequency, so that the two stages' shares of a sine's main lobe
 // add up to its power; the cross-fades do not overlap, so the shares of all
-// stages add up to 1 everywhere.
-double TMeasurementModel::TImpl::Share(std::size_t Stage, double Hz) const {
-    return HandOver(Stage + 1, Hz) - HandOver(Stage, Hz);
+// stages add up to 1 everywhere. Until a lower stage has its first block
+// (seconds, for the lowest), the lowest stage with one takes everything
+// below it, so that no band reads low meanwhile.
+double TMeasurementModel::TImpl::Share(std::size_t Stage, double Hz, bool Lowest) const {
+    return (Lowest ? 1.0 : HandOver(Stage + 1, Hz)) - HandOver(Stage, Hz);
 }
 
 // Bin k covers [(k - 1/2) d, (k + 1/2) d); its weight in [Low, High) is the
 // overlap in bins, times the stage's share and the frequency weighting at
 // its centre.
 template <typename TVisit>
-void TMeasurementModel::TImpl::VisitBins(std::size_t Stage, double Low, double High,
+void TMeasurementModel::TImpl::VisitBins(std::size_t Stage, double Low, double High, bool Lowest,
                                          TVisit&& Visit) const {
     const double D = Stages[Stage].BinWidth;
     const std::int32_t Top = Size / 2;
@@ -213,7 +229,7 @@ void TMeasurementModel::TImpl::VisitBins(std::size_t Stage, double Low, double H
     for (std::int32_t K = First; K <= Last; ++K) {
         const double Overlap = std::min(High, (K + 0.5) * D) - std::max(Low, (K - 0.5) * D);
         const double Centre = K * D;
-        const double Share = Overlap > 0.0 ? this->Share(Stage, Centre) : 0.0;
+        const double Share = Overlap > 0.0 ? this->Share(Stage, Centre, Lowest) : 0.0;
         if (Share > 0.0)
             Visit(K, Overlap / D * Share * WeightingPowerGain(Weighting, Centre));
     }
@@ -224,13 +240,14 @@ void TMeasurementModel::TImpl::BuildWeights() {
     Weights.clear();
     Offsets.assign(1, 0);
     for (const TBand& Band : Layout.Bands())
-        for (std::size_t S = 0; S < Stages.size(); ++S) {
-            VisitBins(S, Band.Low, Band.High, [this](std::int32_t Bin, double Weight) {
-                if (Weight > 0.0)
-                    Weights.push_back({Bin, Weight});
-            });
-            Offsets.push_back(Weights.size());
-        }
+        for (std::size_t S = 0; S < Stages.size(); ++S)
+            for (const bool Lowest : {false, true}) {
+                VisitBins(S, Band.Low, Band.High, Lowest, [this](std::int32_t Bin, double Weight) {
+                    if (Weight > 0.0)
+                        Weights.push_back({Bin, Weight});
+                });
+                Offsets.push_back(Weights.size());
+            }
     Levels.assign(Layout.Count(), TBandLevels{});
     UpdateBands(true);
 }
@@ -241,18 +258,19 @@ std::pair<double, double> TMeasurementModel::TImpl::PowersBetween(double Low, do
     // Nothing between edges the wrong way round or not numbers.
     if (!(Low < High))
         return {Level, Leq};
-    for (std::size_t S = 0; S < Stages.size(); ++S) {
+    const std::ptrdiff_t LevelLowest = LowestWith([](const TStage& S) { return S.Blocks; });
+    const std::ptrdiff_t LeqLowest = LowestWith([](const TStage& S) { return S.LeqBlocks; });
+    for (std::ptrdiff_t S = 0; S <= LevelLowest; ++S) {
+        const std::vector<double>& Weighted = this->Weighted(Stages[S]);
+        VisitBins(S, Low, High, S == LevelLowest,
+                  [&](std::int32_t Bin, double Weight) { Level += Weight * Weighted[Bin]; });
+    }
+    for (std::ptrdiff_t S = 0; S <= LeqLowest; ++S) {
         const TStage& Stage = Stages[S];
-        if (Stage.Blocks == 0)
-            continue;
-        const std::vector<double>& Weighted = this->Weighted(Stage);
         double Sum = 0.0;
-        VisitBins(S, Low, High, [&](std::int32_t Bin, double Weight) {
-            Level += Weight * Weighted[Bin];
-            Sum += Weight * Stage.Sum[Bin];
-        });
-        if (Stage.LeqBlocks > 0)
-            Leq += Sum / static_cast<double>(Stage.LeqBlocks);
+        VisitBins(S, Low, High, S == LeqLowest,
+                  [&](std::int32_t Bin, double Weight) { Sum += Weight * Stage.Sum[Bin]; });
+        Leq += Sum / static_cast<double>(Stage.LeqBlocks);
     }
     return {Level, Leq};
 }
@@ -260,26 +278,26 @@ std::pair<double, double> TMeasurementModel::TImpl::PowersBetween(double Low, do
 // Band powers are linear in the bins' powers, so the time weighting per bin
 // is the time weighting of the band.
 void TMeasurementModel::TImpl::UpdateBands(bool RestartMax) {
-    const std::size_t StageCount = Stages.size();
+    const std::ptrdiff_t LevelLowest = LowestWith([](const TStage& S) { return S.Blocks; });
+    const std::ptrdiff_t LeqLowest = LowestWith([](const TStage& S) { return S.LeqBlocks; });
     double OverallLevel = 0.0;
     double OverallLeq = 0.0;
     for (std::size_t B = 0; B < Levels.size(); ++B) {
         double Level = 0.0;
         double Leq = 0.0;
-        for (std::size_t S = 0; S < StageCount; ++S) {
-            const TStage& Stage = Stages[S];
-            if (Stage.Blocks == 0)
-                continue;
-            const std::vector<double>& Weighted = this->Weighted(Stage);
-            const std::size_t Begin = Offsets[B * StageCount + S];
-            const std::size_t End = Offsets[B * StageCount + S + 1];
-            double Sum = 0.0;
-            for (std::size_t E = Begin; E < End; ++E) {
+        for (std::ptrdiff_t S = 0; S <= LevelLowest; ++S) {
+            const std::vector<double>& Weighted = this->Weighted(Stages[S]);
+            const std::size_t First = Slot(B, S, S == LevelLowest);
+            for (std::size_t E = Offsets[First]; E < Offsets[First + 1]; ++E)
                 Level += Weights[E].Weight * Weighted[Weights[E].Bin];
+        }
+        for (std::ptrdiff_t S = 0; S <= LeqLowest; ++S) {
+            const TStage& Stage = Stages[S];
+            const std::size_t First = Slot(B, S, S == LeqLowest);
+            double Sum = 0.0;
+            for (std::size_t E = Offsets[First]; E < Offsets[First + 1]; ++E)
                 Sum += Weights[E].Weight * Stage.Sum[Weights[E].Bin];
-            }
-            if (Stage.LeqBlocks > 0)
-                Leq += Sum / static_cast<double>(Stage.LeqBlocks);
+            Leq += Sum / static_cast<double>(Stage.LeqBlocks);
         }
         OverallLevel += Level;
         OverallLeq += Leq;
