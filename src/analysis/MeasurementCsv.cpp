@@ -46,8 +46,9 @@ std::string Conditions(const TMeasurementModel& Model,
     AppendInteger(Out, Model.FFTSize());
     Out += ',';
     Out += WindowName(Model.Window());
-    Out += ",1/";
-    AppendInteger(Out, Model.Layout().BandsPerOctave());
+    // "1/3 octave", not "1/3", which spreadsheets take for a date.
+    Out += ',';
+    Out += TBandLayout::FractionName(Model.Layout().BandsPerOctave());
     Out += ',';
     Out += WeightingName(Model.Weighting());
     Out += ',';

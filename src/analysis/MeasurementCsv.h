@@ -8,6 +8,7 @@
 //   time_weighting,seconds,exported_at
 // Decibels with one decimal; a level with nothing measured is empty.
 // reference_db is the trace's level at the band, empty without one.
+// fraction is written "1/3 octave"; time_weighting "fast" or "slow".
 // exported_at is ISO 8601 with the UTC offset. Numbers always use '.'.
 
 #include "analysis/MeasurementModel.h"

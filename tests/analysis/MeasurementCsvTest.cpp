@@ -150,7 +150,7 @@ TEST_F(MeasurementCsv, AToneReadsItsLevelInItsBandWithTheConditionsOnEveryRow) {
         EXPECT_EQ(Row[Rate], "44100");
         EXPECT_EQ(Row[Size], "4096");
         EXPECT_EQ(Row[Window], "Hanning");
-        EXPECT_EQ(Row[Fraction], "1/3");
+        EXPECT_EQ(Row[Fraction], "1/3 octave");
         EXPECT_EQ(Row[Weighting], "A");
         EXPECT_EQ(Row[TimeWeighting], "slow");
         EXPECT_TRUE(std::regex_match(Row[Seconds], std::regex(R"(\d+\.\d{3})"))) << Row[Seconds];

@@ -44,7 +44,7 @@ assert abs(band["leq_db"].iloc[0] + 6.0) <= 0.3, band["leq_db"].iloc[0]
 assert table["leq_db"].idxmax() == band.index[0]
 
 assert set(table["window"]) == {"Hanning"}, set(table["window"])
-assert set(table["fraction"]) == {"1/3"}, set(table["fraction"])
+assert set(table["fraction"]) == {"1/3 octave"}, set(table["fraction"])
 assert set(table["weighting"]) == {"A"}, set(table["weighting"])
 assert set(table["time_weighting"]) == {"slow"}, set(table["time_weighting"])
 stamps = pd.to_datetime(table["exported_at"])
