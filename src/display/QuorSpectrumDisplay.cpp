@@ -3,6 +3,7 @@
 #include "analysis/LevelMath.h"
 #include "display/OnScreen.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QString>
@@ -19,6 +20,7 @@ namespace {
 constexpr std::chrono::milliseconds TickInterval{50};
 constexpr std::int32_t MeterFullScale = 32768;
 constexpr std::int32_t MeterLength = 60;
+constexpr int ScaleFontSize = 5;
 
 constexpr QRgb UnlitFill = qRgb(20, 40, 20);
 constexpr QRgb LitFill = qRgb(20, 10, 20);
@@ -52,7 +54,7 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     FReadout = new TReadoutBox(this);
     setMouseTracking(true);
     GraphCanvas.SetFont(TRasterCanvas::SmallFont(7));
-    ScaleCanvas.SetFont(TRasterCanvas::SmallFont(5));
+    ScaleCanvas.SetFont(TRasterCanvas::SmallFont(ScaleFontSize));
     BuildLabels();
     Timer.setSingleShot(true);
     connect(&Timer, &QTimer::timeout, this, &TQuorSpectrumDisplay::TimerTick);
@@ -98,7 +100,11 @@ void TQuorSpectrumDisplay::CatchUpTicks() {
 void TQuorSpectrumDisplay::RefreshScreen() {
     if (!IsOnScreen(*this) || FFrozen || !ComposeIfChanged())
         return;
-    update(DirtyRegion());
+    update(std::exchange(ScaleMoved, false) ? DirtyRegion() + DecibelColumn() : DirtyRegion());
+}
+
+QRect TQuorSpectrumDisplay::DecibelColumn() const {
+    return QRect(0, 0, Margin, height());
 }
 
 bool TQuorSpectrumDisplay::ComposeIfChanged() {
@@ -231,10 +237,13 @@ void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
         DrawnSize(*this) != QSize(BackCanvas.Width(), BackCanvas.Height()))
         WMSize();
     // The scale around the bars is drawn into the back buffer with each new
-    // size and nothing else draws there. The bar area is current unless the
-    // picture changed while off screen (or nothing was composed yet).
+    // size and gain, and nothing else draws there. The bar area is current
+    // unless the picture changed while off screen (or nothing was composed
+    // yet). Labels a new gain moved are shown with the next paint.
     ComposeIfChanged();
     CopyToScreen(*this, BackBuffer, Event->region());
+    if (std::exchange(ScaleMoved, false) && !Event->region().contains(DecibelColumn()))
+        update(DecibelColumn());
 }
 
 void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
@@ -242,6 +251,12 @@ void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
 }
 
 void TQuorSpectrumDisplay::Paint() {
+    // The decibel labels move with the gain.
+    if (ScaleGain != FModel.Gain) {
+        PaintScale();
+        DrawScale();
+        ScaleMoved = true;
+    }
     HashOverlays();
     DrawBars();
     NoteBandsDrawn();
@@ -349,7 +364,7 @@ void TQuorSpectrumDisplay::PaintBarBitmaps() {
 }
 
 void TQuorSpectrumDisplay::DrawScale() {
-    // The scale only changes with the size. Where the bar area will be
+    // The scale only changes with the size and the gain. Where the bar area will be
     // copied over it there is nothing to bring back.
     const int Right = Margin + BandCount * BarWidth;
     const int Bottom = 10 + BarHeight;
@@ -377,15 +392,19 @@ void TQuorSpectrumDisplay::PaintScale() {
         ScaleCanvas.TextOut(X + (BarWidth / 2 - Label.Width / 2) + Margin, LabelY, Label, White);
     }
 
+    ScaleGain = FModel.Gain;
     const std::int32_t Range = FModel.DecibelRange();
     if (!FModel.DecibelScale() || Range <= 0)
         return;
-    const double Step = static_cast<double>(GraphBottom) / Range - 1.0;
-    double Y = GraphBottom;
-    for (std::int32_t D = Range; D >= 0; --D, Y -= Step) {
-        const auto Index = static_cast<std::size_t>(D / 10);
-        if (D % 10 == 0 && Index < DecibelLabels.size())
-            ScaleCanvas.TextOut(Margin - 18, TruncToInt(Y), DecibelLabels[Index], White);
+    // Each label's ink is centred on the row where a bar of its level ends,
+    // so that label and bar agree under any gain; the zoom pushes the top
+    // labels out of the bar area, and they go.
+    for (std::size_t I = 0; I < DecibelLabels.size(); ++I) {
+        const auto Decibels = static_cast<std::int32_t>(I) * 10;
+        const std::int32_t Row = LevelToY((Range - Decibels) * FModel.Gain);
+        if (Row >= 0 && Row < BarHeight)
+            ScaleCanvas.TextOut(Margin - 18, 10 + Row - DecibelInkMiddles[I], DecibelLabels[I],
+                                White);
     }
 }
 
@@ -794,8 +813,13 @@ void TQuorSpectrumDisplay::BuildLabels() {
         BandLabels[I] = ScaleCanvas.MakeText(Kilo >= 1.0 ? QString::asprintf("%2.1fk", Kilo)
                                                          : QString::number(Freq));
     }
-    for (std::int32_t D = 0; D <= FModel.DecibelRange(); D += 10)
-        DecibelLabels.push_back(ScaleCanvas.MakeText(QStringLiteral("-%1").arg(D)));
+    const QFontMetrics Metrics(TRasterCanvas::SmallFont(ScaleFontSize));
+    for (std::int32_t D = 0; D <= FModel.DecibelRange(); D += 10) {
+        const QString Text = QStringLiteral("-%1").arg(D);
+        DecibelLabels.push_back(ScaleCanvas.MakeText(Text));
+        const QRect Ink = Metrics.tightBoundingRect(Text);
+        DecibelInkMiddles.push_back(Metrics.ascent() + (Ink.top() + Ink.bottom()) / 2);
+    }
     ClipText = GraphCanvas.MakeText(QStringLiteral("Clip"));
     FrozenText = GraphCanvas.MakeText(QStringLiteral("Frozen"));
 }

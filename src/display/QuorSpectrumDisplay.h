@@ -148,6 +148,8 @@ private:
     QRegion DirtyRegion() const;
     TPictureState PictureState() const;
     QRect BarArea() const;
+    // The decibel labels' part of the widget.
+    QRect DecibelColumn() const;
     // Drawing over the bars, noting the rows it covers so that the next
     // paint composes them afresh.
     void DrawOverlays();
@@ -233,7 +235,7 @@ private:
     std::optional<TBoxes> FBoxesDrawn;
     QRect FBoxesArea;
 
-    // Labels and ticks, drawn once per size change and copied by DrawScale.
+    // Labels and ticks, drawn once per size and gain and copied by DrawScale.
     QImage ScaleBitmap;
     TRasterCanvas ScaleCanvas{ScaleBitmap};
     TRasterCanvas BackCanvas{BackBuffer};
@@ -245,6 +247,11 @@ private:
 
     std::array<TRasterCanvas::TText, BandCount> BandLabels;
     std::vector<TRasterCanvas::TText> DecibelLabels;
+    // Rows from each decibel label's top to the middle of its ink.
+    std::vector<std::int32_t> DecibelInkMiddles;
+    // The gain the decibel labels were placed for; whether a paint moved them.
+    double ScaleGain = 0.0;
+    bool ScaleMoved = false;
     TRasterCanvas::TText ClipText;
     TRasterCanvas::TText FrozenText;
     TRasterCanvas::TText StatusText;
