@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <span>
@@ -17,7 +18,6 @@
 namespace vireon {
 
 namespace {
-constexpr std::chrono::milliseconds TickInterval{50};
 constexpr std::int32_t MeterFullScale = 32768;
 constexpr std::int32_t MeterLength = 60;
 constexpr int ScaleFontSize = 5;
@@ -70,26 +70,24 @@ TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
 
 void TQuorSpectrumDisplay::TimerTick() {
     FModel.TimerTick();
-    FNextTickDue += TickInterval;
+    FClock.TickRan();
     // Fired late, when no buffer came to run them: those due meanwhile too.
     CatchUpTicks();
     RefreshScreen();
 }
 
 void TQuorSpectrumDisplay::ProcessBuffer(const void* Buffer, std::uint32_t BufferSize) {
-    FLastBuffer = std::chrono::steady_clock::now();
+    FClock.BufferCame(std::chrono::steady_clock::now());
     CatchUpTicks();
     FModel.ProcessBuffer(Buffer, BufferSize);
     RefreshScreen();
 }
 
 void TQuorSpectrumDisplay::CatchUpTicks() {
-    if (FTicksOwed) {
-        const auto Now = std::chrono::steady_clock::now();
-        while (FNextTickDue <= Now && !FModel.AtRest()) {
-            FModel.TimerTick();
-            FNextTickDue += TickInterval;
-        }
+    const std::int32_t Owed = FClock.TicksOwed(std::chrono::steady_clock::now());
+    for (std::int32_t I = 0; I < Owed && !FModel.AtRest(); ++I) {
+        FModel.TimerTick();
+        FClock.TickRan();
     }
     KeepTimerForWork();
 }
@@ -142,37 +140,19 @@ QRegion TQuorSpectrumDisplay::DirtyRegion() const {
     return Count <= MostRectangles ? Region : QRegion(Bounds);
 }
 
-// The ticks fall due every 50 ms by the clock while the model has levels or
-// peaks to decay; a block that brings sound starts them again. The timer
-// runs them when nothing else does. Off screen it rests. While buffers come
-// it waits until one tick after the next is due: a buffer before then runs
-// the ticks due (CatchUpTicks) and its paint shows them, so the timer fires
-// only once the buffers stop.
+// The timer runs the ticks only while the model has something to decay,
+// and as the clock says.
 void TQuorSpectrumDisplay::KeepTimerForWork() {
     if (FModel.AtRest()) {
         Timer.stop();
-        FTicking = false;
-        FTicksOwed = false;
+        FClock.Rest();
         return;
     }
-    const auto Now = std::chrono::steady_clock::now();
-    if (!FTicking) {
-        FTicking = true;
-        FNextTickDue = Now + TickInterval;
-    }
-    // Only for buffers handed to the display itself, as the recorder hands
-    // them over in real time, does it keep the ticks by the clock; whoever
-    // feeds the model directly ticks it too.
-    const bool FedLive = FLastBuffer != std::chrono::steady_clock::time_point{};
-    if (!IsOnScreen(*this)) {
+    const auto Wait = FClock.Work(std::chrono::steady_clock::now(), IsOnScreen(*this));
+    if (Wait)
+        Timer.start(*Wait);
+    else
         Timer.stop();
-        FTicksOwed = FedLive;
-        return;
-    }
-    FTicksOwed = Now - FLastBuffer < TickInterval;
-    const auto FireAt = FTicksOwed ? FNextTickDue + TickInterval : FNextTickDue;
-    const auto Wait = std::chrono::ceil<std::chrono::milliseconds>(FireAt - Now);
-    Timer.start(std::max<int>(0, static_cast<int>(Wait.count())));
 }
 
 QRect TQuorSpectrumDisplay::BarArea() const {

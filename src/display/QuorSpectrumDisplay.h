@@ -3,6 +3,7 @@
 #include "analysis/QuorSpectrumModel.h"
 #include "display/RasterCanvas.h"
 #include "display/ReadoutBox.h"
+#include "display/TickClock.h"
 
 #include <QImage>
 #include <QRegion>
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -198,13 +198,7 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
-    // Whether the ticks are falling due, whether they are left to
-    // CatchUpTicks rather than the timer, when the next is, and when the
-    // last buffer came.
-    bool FTicking = false;
-    bool FTicksOwed = false;
-    std::chrono::steady_clock::time_point FNextTickDue;
-    std::chrono::steady_clock::time_point FLastBuffer;
+    TTickClock FClock;
     // What the bar area of the back buffer shows; none before the first
     // paint at a size.
     std::optional<TPictureState> FPainted;
