@@ -6,13 +6,12 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QString>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <functional>
-#include <span>
 #include <utility>
 
 namespace vireon {
@@ -33,8 +32,6 @@ constexpr QRgb ClipRed = qRgb(255, 0, 0);
 constexpr QRgb PeakGrey = qRgb(128, 128, 128);
 constexpr QRgb PeakLight = qRgb(230, 230, 230);
 constexpr QRgb AverageRed = qRgb(200, 0, 0);
-constexpr std::uint64_t HashStart = 14695981039346656037ull;
-constexpr std::uint64_t HashPrime = 1099511628211ull;
 
 QRgb RgbWrapped(int Red, int Green, int Blue) {
     return qRgb(Red & 255, Green & 255, Blue & 255);
@@ -47,9 +44,6 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     FModel.GetBands(FBands);
-    ComposedTop.fill(-1);
-    // Reserved for the clip light's text, so that painting allocates nothing.
-    TextBands.reserve(4);
     FModel.OnBlockDone = [this] { BlockDone(); };
     FReadout = new TReadoutBox(this);
     setMouseTracking(true);
@@ -98,7 +92,8 @@ void TQuorSpectrumDisplay::CatchUpTicks() {
 void TQuorSpectrumDisplay::RefreshScreen() {
     if (!IsOnScreen(*this) || FFrozen || !ComposeIfChanged())
         return;
-    update(std::exchange(ScaleMoved, false) ? DirtyRegion() + DecibelColumn() : DirtyRegion());
+    const QRegion Dirty = Damage.DirtyRegion(BarArea().topLeft());
+    update(std::exchange(ScaleMoved, false) ? Dirty + DecibelColumn() : Dirty);
 }
 
 QRect TQuorSpectrumDisplay::DecibelColumn() const {
@@ -112,32 +107,6 @@ bool TQuorSpectrumDisplay::ComposeIfChanged() {
     Paint();
     FPainted = State;
     return true;
-}
-
-QRegion TQuorSpectrumDisplay::DirtyRegion() const {
-    // Neighbouring bands with the same rows are one rectangle. Each
-    // rectangle is one transfer to the window system: past a few, their
-    // bounding box costs less.
-    constexpr int MostRectangles = 4;
-    QRegion Region;
-    QRect Bounds;
-    int Count = 0;
-    std::int32_t First = 0;
-    while (First < BandCount) {
-        const TRows Rows = DirtyRows[First];
-        std::int32_t End = First + 1;
-        while (End < BandCount && DirtyRows[End] == Rows)
-            ++End;
-        if (!Rows.Empty()) {
-            const QRect Rect(Margin + First * BarWidth, 10 + Rows.Top, (End - First) * BarWidth,
-                             Rows.Bottom - Rows.Top);
-            Bounds |= Rect;
-            if (++Count <= MostRectangles)
-                Region += Rect;
-        }
-        First = End;
-    }
-    return Count <= MostRectangles ? Region : QRegion(Bounds);
 }
 
 // The timer runs the ticks only while the model has something to decay,
@@ -239,7 +208,7 @@ void TQuorSpectrumDisplay::Paint() {
     }
     HashOverlays();
     DrawBars();
-    NoteBandsDrawn();
+    Damage.NoteBandsDrawn();
     DrawOverlays();
     if (!GraphInBackBuffer)
         BackCanvas.Draw(Margin, 10, GraphBitmap);
@@ -259,11 +228,9 @@ void TQuorSpectrumDisplay::DrawOverlays() {
 // The overlays are gone through once without drawing, to learn which bands
 // they change.
 void TQuorSpectrumDisplay::HashOverlays() {
-    OverlayHash.fill(HashStart);
-    TextBands.clear();
-    FHashingOverlays = true;
+    Damage.BeginHashing();
     DrawOverlays();
-    FHashingOverlays = false;
+    Damage.EndHashing();
 }
 
 void TQuorSpectrumDisplay::WMSize() {
@@ -300,8 +267,7 @@ void TQuorSpectrumDisplay::CalcLayout() {
     if (!GraphInBackBuffer)
         GraphCanvas.SetSize(BarWidth * BandCount, BarHeight, Black);
     // A new graph holds nothing composed.
-    ComposedTop.fill(-1);
-    OverlayRows.fill({});
+    Damage.SetLayout(BarWidth, BarHeight);
     FPainted.reset();
 }
 
@@ -389,25 +355,12 @@ void TQuorSpectrumDisplay::PaintScale() {
 }
 
 void TQuorSpectrumDisplay::DrawBars() {
-    // A band's rows need composing where its top moved, and where the last
-    // paint drew over it when what is drawn over it changes. In a band that
-    // is drawn, overlays that stay are drawn again over their own pixels,
-    // which leaves them as they were.
-    for (std::int32_t I = 0; I < BandCount; ++I) {
+    for (std::int32_t I = 0; I < BandCount; ++I)
         LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
-        OverlayChanged[I] = OverlayHash[I] != DrawnOverlayHash[I];
-        DirtyRows[I] = OverlayChanged[I] ? OverlayRows[I] : TRows{};
-        if (ComposedTop[I] < 0)
-            DirtyRows[I].Add(0, BarHeight);
-        else
-            DirtyRows[I].Add(std::min(ComposedTop[I], LitTop[I]),
-                             std::max(ComposedTop[I], LitTop[I]));
-    }
+    Damage.PlanBars(LitTop);
     const bool BoxesChanged = NoteBoxesChange();
     ComposeBars();
-    ComposedTop = LitTop;
-    OverlayRows.fill({});
-    DrawnOverlayHash = OverlayHash;
+    Damage.BarsComposed(LitTop);
     DrawBoxes(BoxesChanged);
 }
 
@@ -422,8 +375,8 @@ bool TQuorSpectrumDisplay::NoteBoxesChange() {
                        FFrozen};
     if (Boxes == FBoxesDrawn)
         return false;
-    MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
-                 FBoxesArea.bottom() + 1);
+    Damage.MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
+                        FBoxesArea.bottom() + 1);
     FBoxesDrawn = Boxes;
     return true;
 }
@@ -435,28 +388,15 @@ void TQuorSpectrumDisplay::DrawBoxes(bool Changed) {
     const std::int32_t ZoomRight = Zoomed() ? StatusRight + 2 + ZoomText.Width + 15 : StatusRight;
     const std::int32_t FrozenRight = FFrozen ? ZoomRight + 2 + FrozenText.Width + 15 : ZoomRight;
     const QRect Area(QPoint(5, 3), QPoint(FrozenRight - 1, 17));
-    if (Changed || ComposedUnder(Area)) {
+    if (Changed || Damage.ComposedUnder(Area)) {
         DrawStatusBox(StatusRight);
         if (Zoomed())
             DrawLabelBox(StatusRight + 2, ZoomText);
         if (FFrozen)
             DrawLabelBox(ZoomRight + 2, FrozenText);
-        MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
+        Damage.MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
     }
     FBoxesArea = Area;
-}
-
-// Whether this paint composed any row of the bands under Area.
-bool TQuorSpectrumDisplay::ComposedUnder(const QRect& Area) const {
-    if (BarWidth <= 0)
-        return true;
-    const std::int32_t First = std::clamp(Area.left() / BarWidth, 0, BandCount - 1);
-    const std::int32_t Last = std::clamp(Area.right() / BarWidth, 0, BandCount - 1);
-    for (std::int32_t I = First; I <= Last; ++I)
-        if (DirtyRows[I].Top < Area.bottom() + 1 && DirtyRows[I].Bottom > Area.top() &&
-            !DirtyRows[I].Empty())
-            return true;
-    return false;
 }
 
 std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
@@ -483,11 +423,11 @@ void TQuorSpectrumDisplay::ComposeBars() {
     // Only the bands with rows to compose are visited.
     std::array<std::int32_t, BandCount> Dirty;
     std::int32_t DirtyCount = 0;
-    TRows Span;
+    TBarDamage::TRows Span;
     for (std::int32_t I = 0; I < BandCount; ++I)
-        if (!DirtyRows[I].Empty()) {
+        if (const TBarDamage::TRows& Rows = Damage.Dirty(I); !Rows.Empty()) {
             Dirty[DirtyCount++] = I;
-            Span.Add(DirtyRows[I].Top, DirtyRows[I].Bottom);
+            Span.Add(Rows.Top, Rows.Bottom);
         }
     for (std::int32_t Row = GraphCanvas.ToDevice(Span.Top);
          Row < std::min(Rows, GraphCanvas.ToDevice(Span.Bottom)); ++Row) {
@@ -497,7 +437,7 @@ void TQuorSpectrumDisplay::ComposeBars() {
         const QRgb* Unlit = UnlitCanvas.ScanLine(Row);
         for (std::int32_t K = 0; K < DirtyCount; ++K) {
             const std::int32_t I = Dirty[K];
-            if (!DirtyRows[I].Contains(Y))
+            if (!Damage.Dirty(I).Contains(Y))
                 continue;
             const bool IsLit = Y >= LitTop[I];
             const std::int32_t From = GraphCanvas.ToDevice(I * BarWidth);
@@ -511,115 +451,26 @@ void TQuorSpectrumDisplay::ComposeBars() {
     }
 }
 
-// Overlays are drawn only over the bands whose pixels this paint changes:
-// over the others lie the same overlays as before, on the same bars. Text
-// is not clipped to bands, so it takes every band under it along.
-void TQuorSpectrumDisplay::NoteBandsDrawn() {
-    for (std::int32_t I = 0; I < BandCount; ++I)
-        BandDrawn[I] = OverlayChanged[I] || !DirtyRows[I].Empty();
-    for (const auto& [First, Last] : TextBands) {
-        const auto Bands = std::span(BandDrawn).subspan(First, Last - First + 1);
-        if (std::ranges::any_of(Bands, std::identity()))
-            std::ranges::fill(Bands, true);
-    }
-}
-
 // Draws one overlay over the drawn bands under X1..X2-1, run by run of
 // neighbouring ones, and leaves the other bands' pixels as they are.
 template <typename TDraw>
 void TQuorSpectrumDisplay::DrawInDrawnBands(std::int32_t X1, std::int32_t X2, TDraw Draw) {
-    if (BarWidth <= 0)
-        return;
-    const auto [First, Last] = BandsUnder(X1, X2);
-    std::int32_t I = First;
-    while (I <= Last) {
-        if (!BandDrawn[I]) {
-            ++I;
-            continue;
-        }
-        std::int32_t End = I + 1;
-        while (End <= Last && BandDrawn[End])
-            ++End;
-        GraphCanvas.ClipColumns(I * BarWidth, End * BarWidth);
+    Damage.ForDrawnRuns(X1, X2, [&](std::int32_t Left, std::int32_t Right) {
+        GraphCanvas.ClipColumns(Left, Right);
         Draw();
-        I = End;
-    }
+    });
     GraphCanvas.Unclip();
-}
-
-// The first and last band under columns X1..X2-1 of the graph, for a
-// positive bar width.
-std::pair<std::int32_t, std::int32_t> TQuorSpectrumDisplay::BandsUnder(std::int32_t X1,
-                                                                       std::int32_t X2) const {
-    return {std::clamp(std::min(X1, X2) / BarWidth, 0, BandCount - 1),
-            std::clamp((std::max(X1, X2) - 1) / BarWidth, 0, BandCount - 1)};
-}
-
-// Notes the rows of the bands under X1..X2-1 by Y1..Y2-1 of the graph as
-// changed by this paint.
-void TQuorSpectrumDisplay::MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                        std::int32_t Y2) {
-    ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
-        DirtyRows[I].Add(Top, Bottom);
-    });
-}
-
-// As drawn over, for the next paint to compose afresh if that changes; as
-// changed by this paint where it did.
-void TQuorSpectrumDisplay::MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                       std::int32_t Y2) {
-    ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
-        OverlayRows[I].Add(Top, Bottom);
-        if (OverlayChanged[I])
-            DirtyRows[I].Add(Top, Bottom);
-    });
-}
-
-// In the pass that hashes the overlays: adds one to the hash of each band
-// under X1..X2-1 by Y1..Y2-1, and true. Otherwise marks it and false, for it
-// to be drawn.
-bool TQuorSpectrumDisplay::NoteOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                       std::int32_t Y2, std::initializer_list<std::uint64_t> What) {
-    if (!FHashingOverlays) {
-        MarkOverlay(X1, Y1, X2, Y2);
-        return false;
-    }
-    ForBandsUnder(X1, Y1, X2, Y2, [&](std::int32_t I, std::int32_t, std::int32_t) {
-        // FNV-1a over the overlay's place, size and colours.
-        std::uint64_t& Hash = OverlayHash[I];
-        for (const std::uint64_t Value :
-             {static_cast<std::uint64_t>(static_cast<std::uint32_t>(X1)),
-              static_cast<std::uint64_t>(static_cast<std::uint32_t>(Y1)),
-              static_cast<std::uint64_t>(static_cast<std::uint32_t>(X2)),
-              static_cast<std::uint64_t>(static_cast<std::uint32_t>(Y2))})
-            Hash = (Hash ^ Value) * HashPrime;
-        for (const std::uint64_t Value : What)
-            Hash = (Hash ^ Value) * HashPrime;
-    });
-    return true;
-}
-
-template <typename TMark>
-void TQuorSpectrumDisplay::ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                         std::int32_t Y2, TMark Mark) {
-    if (BarWidth <= 0)
-        return;
-    const std::int32_t Top = std::clamp(std::min(Y1, Y2), 0, BarHeight);
-    const std::int32_t Bottom = std::clamp(std::max(Y1, Y2), 0, BarHeight);
-    const auto [First, Last] = BandsUnder(X1, X2);
-    for (std::int32_t I = First; I <= Last; ++I)
-        Mark(I, Top, Bottom);
 }
 
 void TQuorSpectrumDisplay::OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                             std::int32_t Y2, QRgb Outline, QRgb Fill) {
-    if (!NoteOverlay(X1, Y1, X2, Y2, {1, Outline, Fill}))
+    if (!Damage.NoteOverlay(X1, Y1, X2, Y2, {1, Outline, Fill}))
         DrawInDrawnBands(X1, X2, [&] { GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill); });
 }
 
 void TQuorSpectrumDisplay::OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                        std::int32_t Y2, QRgb Color) {
-    if (!NoteOverlay(X1, Y1, X2, Y2, {2, Color}))
+    if (!Damage.NoteOverlay(X1, Y1, X2, Y2, {2, Color}))
         DrawInDrawnBands(X1, X2, [&] { GraphCanvas.FillRect(X1, Y1, X2, Y2, Color); });
 }
 
@@ -627,12 +478,10 @@ void TQuorSpectrumDisplay::OverlayText(std::int32_t X, std::int32_t Y,
                                        const TRasterCanvas::TText& Text, QRgb Color,
                                        QRgb Background) {
     const std::int32_t X2 = X + Text.Width;
-    if (FHashingOverlays && BarWidth > 0)
-        TextBands.push_back(BandsUnder(X, X2));
-    // Its bands are all drawn or none.
-    if (!NoteOverlay(X, Y, X2, Y + Text.Height,
-                     {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}) &&
-        BarWidth > 0 && BandDrawn[BandsUnder(X, X2).first])
+    Damage.NoteText(X, X2);
+    if (!Damage.NoteOverlay(X, Y, X2, Y + Text.Height,
+                            {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}) &&
+        Damage.TextDrawn(X, X2))
         GraphCanvas.TextOut(X, Y, Text, Color, Background);
 }
 
@@ -646,7 +495,7 @@ void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Co
     const QPoint From = std::exchange(FOverlayPen, QPoint(X, Y));
     const std::int32_t Left = std::min(From.x(), X);
     const std::int32_t Right = std::max(From.x(), X) + 1;
-    if (!NoteOverlay(
+    if (!Damage.NoteOverlay(
             Left, std::min(From.y(), Y), Right, std::max(From.y(), Y) + 1,
             {4, static_cast<std::uint32_t>(From.x()), static_cast<std::uint32_t>(From.y()), Color}))
         DrawInDrawnBands(Left, Right, [&] {
