@@ -570,18 +570,12 @@ QString TQuorSpectrumDisplay::BandReadout(std::int32_t Index) const {
     const auto Number = [](double Value) {
         return QString::number(Value, 'f', 1).replace(QLatin1Char('-'), QChar(0x2212));
     };
-    // The bins the band sums, half a bin either side; before capture, the
-    // band's own frequency up to the next band's.
-    const double BinHz =
-        FModel.BufferSize > 0 ? static_cast<double>(FModel.SampleRate) / FModel.BufferSize : 0.0;
-    const std::int32_t Last = FModel.BandLastBin(Index);
-    QString Range;
-    if (BinHz > 0.0 && Last >= 0)
-        Range = QStringLiteral("%1 \u2013 %2 Hz")
-                    .arg(std::max(0.0, (Band(Index).StartBin - 0.5) * BinHz), 0, 'f', 0)
-                    .arg((Last + 0.5) * BinHz, 0, 'f', 0);
-    else
-        Range = QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index));
+    // The frequencies the band sums; before capture, the band's own.
+    const auto [Low, High] = FModel.BandEdges(Index);
+    const QString Range =
+        std::isnan(Low)
+            ? QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index))
+            : QStringLiteral("%1 \u2013 %2 Hz").arg(Low, 0, 'f', 0).arg(High, 0, 'f', 0);
     const TQuorValue& Value = Band(Index);
     QString Text = QStringLiteral("%1\nlevel %2 dBFS\npeak %3 dBFS\naverage %4 dBFS")
                        .arg(Range, Number(Decibels(Value.Level)), Number(Decibels(Value.Peak)),
