@@ -161,6 +161,15 @@ const TQuorTone& TQuorSpectrumModel::LoudestTone() {
     return Finder.Tone();
 }
 
+std::pair<double, double> TQuorSpectrumModel::BandEdges(std::int32_t Index) const {
+    const double BinHz = BufferSize > 0 ? static_cast<double>(SampleRate) / BufferSize : 0.0;
+    const std::int32_t Last = BandLastBin(Index);
+    if (BinHz <= 0.0 || Last < 0)
+        return {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+    const std::int32_t First = std::max((*Bands)[Index].StartBin, 0);
+    return {std::max(0.0, (First - 0.5) * BinHz), (Last + 0.5) * BinHz};
+}
+
 std::int32_t TQuorSpectrumModel::LastBinOf(std::int32_t Index) const {
     const std::int32_t Highest = FFT->HalfSize() - 1;
     // The band below the first one above the bins runs to the top bin, as

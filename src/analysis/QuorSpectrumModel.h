@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace vireon {
@@ -77,6 +78,10 @@ public:
     static constexpr double ToneFloorDb = TToneFinder::FloorDb;
     // The last bin band I sums, or -1 for a band above every bin, which sums none.
     std::int32_t BandLastBin(std::int32_t I) const { return BandAboveBins[I] ? -1 : LastBinOf(I); }
+    // The frequencies band I sums, in Hz: half a bin outside its first and
+    // last bin, the low edge no lower than 0. Both NaN for a band above
+    // every bin, and before the rate and transform size are known.
+    std::pair<double, double> BandEdges(std::int32_t Index) const;
 
     double Gain = 1.0;
     std::int32_t PeakHoldTime = 0;

@@ -4,22 +4,23 @@
 #include "analysis/LevelMath.h"
 #include "display/OnScreen.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <functional>
-#include <span>
 #include <utility>
 
 namespace vireon {
 
 namespace {
-constexpr std::chrono::milliseconds TickInterval{50};
 constexpr std::int32_t MeterFullScale = 32768;
 constexpr std::int32_t MeterLength = 60;
+constexpr int ScaleFontSize = 5;
 
 constexpr QRgb UnlitFill = qRgb(20, 40, 20);
 constexpr QRgb LitFill = qRgb(20, 10, 20);
@@ -32,8 +33,6 @@ constexpr QRgb ClipRed = qRgb(255, 0, 0);
 constexpr QRgb PeakGrey = qRgb(128, 128, 128);
 constexpr QRgb PeakLight = qRgb(230, 230, 230);
 constexpr QRgb AverageRed = qRgb(200, 0, 0);
-constexpr std::uint64_t HashStart = 14695981039346656037ull;
-constexpr std::uint64_t HashPrime = 1099511628211ull;
 
 QRgb RgbWrapped(int Red, int Green, int Blue) {
     return qRgb(Red & 255, Green & 255, Blue & 255);
@@ -46,14 +45,11 @@ TQuorSpectrumDisplay::TQuorSpectrumDisplay(QWidget* Owner) : QWidget(Owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     FModel.GetBands(FBands);
-    ComposedTop.fill(-1);
-    // Reserved for the clip light's text, so that painting allocates nothing.
-    TextBands.reserve(4);
     FModel.OnBlockDone = [this] { BlockDone(); };
     FReadout = new TReadoutBox(this);
     setMouseTracking(true);
     GraphCanvas.SetFont(TRasterCanvas::SmallFont(7));
-    ScaleCanvas.SetFont(TRasterCanvas::SmallFont(5));
+    ScaleCanvas.SetFont(TRasterCanvas::SmallFont(ScaleFontSize));
     BuildLabels();
     Timer.setSingleShot(true);
     connect(&Timer, &QTimer::timeout, this, &TQuorSpectrumDisplay::TimerTick);
@@ -69,26 +65,24 @@ TQuorSpectrumDisplay::~TQuorSpectrumDisplay() {
 
 void TQuorSpectrumDisplay::TimerTick() {
     FModel.TimerTick();
-    FNextTickDue += TickInterval;
+    FClock.TickRan();
     // Fired late, when no buffer came to run them: those due meanwhile too.
     CatchUpTicks();
     RefreshScreen();
 }
 
 void TQuorSpectrumDisplay::ProcessBuffer(const void* Buffer, std::uint32_t BufferSize) {
-    FLastBuffer = std::chrono::steady_clock::now();
+    FClock.BufferCame(std::chrono::steady_clock::now());
     CatchUpTicks();
     FModel.ProcessBuffer(Buffer, BufferSize);
     RefreshScreen();
 }
 
 void TQuorSpectrumDisplay::CatchUpTicks() {
-    if (FTicksOwed) {
-        const auto Now = std::chrono::steady_clock::now();
-        while (FNextTickDue <= Now && !FModel.AtRest()) {
-            FModel.TimerTick();
-            FNextTickDue += TickInterval;
-        }
+    const std::int32_t Owed = FClock.TicksOwed(std::chrono::steady_clock::now());
+    for (std::int32_t I = 0; I < Owed && !FModel.AtRest(); ++I) {
+        FModel.TimerTick();
+        FClock.TickRan();
     }
     KeepTimerForWork();
 }
@@ -99,7 +93,12 @@ void TQuorSpectrumDisplay::CatchUpTicks() {
 void TQuorSpectrumDisplay::RefreshScreen() {
     if (!IsOnScreen(*this) || FFrozen || !ComposeIfChanged())
         return;
-    update(DirtyRegion());
+    const QRegion Dirty = Damage.DirtyRegion(BarArea().topLeft());
+    update(std::exchange(ScaleMoved, false) ? Dirty + DecibelColumn() : Dirty);
+}
+
+QRect TQuorSpectrumDisplay::DecibelColumn() const {
+    return QRect(0, 0, Margin, height());
 }
 
 bool TQuorSpectrumDisplay::ComposeIfChanged() {
@@ -111,63 +110,19 @@ bool TQuorSpectrumDisplay::ComposeIfChanged() {
     return true;
 }
 
-QRegion TQuorSpectrumDisplay::DirtyRegion() const {
-    // Neighbouring bands with the same rows are one rectangle. Each
-    // rectangle is one transfer to the window system: past a few, their
-    // bounding box costs less.
-    constexpr int MostRectangles = 4;
-    QRegion Region;
-    QRect Bounds;
-    int Count = 0;
-    std::int32_t First = 0;
-    while (First < BandCount) {
-        const TRows Rows = DirtyRows[First];
-        std::int32_t End = First + 1;
-        while (End < BandCount && DirtyRows[End] == Rows)
-            ++End;
-        if (!Rows.Empty()) {
-            const QRect Rect(Margin + First * BarWidth, 10 + Rows.Top, (End - First) * BarWidth,
-                             Rows.Bottom - Rows.Top);
-            Bounds |= Rect;
-            if (++Count <= MostRectangles)
-                Region += Rect;
-        }
-        First = End;
-    }
-    return Count <= MostRectangles ? Region : QRegion(Bounds);
-}
-
-// The ticks fall due every 50 ms by the clock while the model has levels or
-// peaks to decay; a block that brings sound starts them again. The timer
-// runs them when nothing else does. Off screen it rests. While buffers come
-// it waits until one tick after the next is due: a buffer before then runs
-// the ticks due (CatchUpTicks) and its paint shows them, so the timer fires
-// only once the buffers stop.
+// The timer runs the ticks only while the model has something to decay,
+// and as the clock says.
 void TQuorSpectrumDisplay::KeepTimerForWork() {
     if (FModel.AtRest()) {
         Timer.stop();
-        FTicking = false;
-        FTicksOwed = false;
+        FClock.Rest();
         return;
     }
-    const auto Now = std::chrono::steady_clock::now();
-    if (!FTicking) {
-        FTicking = true;
-        FNextTickDue = Now + TickInterval;
-    }
-    // Only for buffers handed to the display itself, as the recorder hands
-    // them over in real time, does it keep the ticks by the clock; whoever
-    // feeds the model directly ticks it too.
-    const bool FedLive = FLastBuffer != std::chrono::steady_clock::time_point{};
-    if (!IsOnScreen(*this)) {
+    const auto Wait = FClock.Work(std::chrono::steady_clock::now(), IsOnScreen(*this));
+    if (Wait)
+        Timer.start(*Wait);
+    else
         Timer.stop();
-        FTicksOwed = FedLive;
-        return;
-    }
-    FTicksOwed = Now - FLastBuffer < TickInterval;
-    const auto FireAt = FTicksOwed ? FNextTickDue + TickInterval : FNextTickDue;
-    const auto Wait = std::chrono::ceil<std::chrono::milliseconds>(FireAt - Now);
-    Timer.start(std::max<int>(0, static_cast<int>(Wait.count())));
 }
 
 QRect TQuorSpectrumDisplay::BarArea() const {
@@ -232,10 +187,13 @@ void TQuorSpectrumDisplay::paintEvent(QPaintEvent* Event) {
         DrawnSize(*this) != QSize(BackCanvas.Width(), BackCanvas.Height()))
         WMSize();
     // The scale around the bars is drawn into the back buffer with each new
-    // size and nothing else draws there. The bar area is current unless the
-    // picture changed while off screen (or nothing was composed yet).
+    // size and gain, and nothing else draws there. The bar area is current
+    // unless the picture changed while off screen (or nothing was composed
+    // yet). Labels a new gain moved are shown with the next paint.
     ComposeIfChanged();
     CopyToScreen(*this, BackBuffer, Event->region());
+    if (std::exchange(ScaleMoved, false) && !Event->region().contains(DecibelColumn()))
+        update(DecibelColumn());
 }
 
 void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
@@ -243,9 +201,15 @@ void TQuorSpectrumDisplay::resizeEvent(QResizeEvent*) {
 }
 
 void TQuorSpectrumDisplay::Paint() {
+    // The decibel labels move with the gain.
+    if (ScaleGain != FModel.Gain) {
+        PaintScale();
+        DrawScale();
+        ScaleMoved = true;
+    }
     HashOverlays();
     DrawBars();
-    NoteBandsDrawn();
+    Damage.NoteBandsDrawn();
     DrawOverlays();
     if (!GraphInBackBuffer)
         BackCanvas.Draw(Margin, 10, GraphBitmap);
@@ -265,11 +229,9 @@ void TQuorSpectrumDisplay::DrawOverlays() {
 // The overlays are gone through once without drawing, to learn which bands
 // they change.
 void TQuorSpectrumDisplay::HashOverlays() {
-    OverlayHash.fill(HashStart);
-    TextBands.clear();
-    FHashingOverlays = true;
+    Damage.BeginHashing();
     DrawOverlays();
-    FHashingOverlays = false;
+    Damage.EndHashing();
 }
 
 void TQuorSpectrumDisplay::WMSize() {
@@ -306,8 +268,7 @@ void TQuorSpectrumDisplay::CalcLayout() {
     if (!GraphInBackBuffer)
         GraphCanvas.SetSize(BarWidth * BandCount, BarHeight, Black);
     // A new graph holds nothing composed.
-    ComposedTop.fill(-1);
-    OverlayRows.fill({});
+    Damage.SetLayout(BarWidth, BarHeight);
     FPainted.reset();
 }
 
@@ -350,7 +311,7 @@ void TQuorSpectrumDisplay::PaintBarBitmaps() {
 }
 
 void TQuorSpectrumDisplay::DrawScale() {
-    // The scale only changes with the size. Where the bar area will be
+    // The scale only changes with the size and the gain. Where the bar area will be
     // copied over it there is nothing to bring back.
     const int Right = Margin + BandCount * BarWidth;
     const int Bottom = 10 + BarHeight;
@@ -378,38 +339,29 @@ void TQuorSpectrumDisplay::PaintScale() {
         ScaleCanvas.TextOut(X + (BarWidth / 2 - Label.Width / 2) + Margin, LabelY, Label, White);
     }
 
+    ScaleGain = FModel.Gain;
     const std::int32_t Range = FModel.DecibelRange();
     if (!FModel.DecibelScale() || Range <= 0)
         return;
-    const double Step = static_cast<double>(GraphBottom) / Range - 1.0;
-    double Y = GraphBottom;
-    for (std::int32_t D = Range; D >= 0; --D, Y -= Step) {
-        const auto Index = static_cast<std::size_t>(D / 10);
-        if (D % 10 == 0 && Index < DecibelLabels.size())
-            ScaleCanvas.TextOut(Margin - 18, TruncToInt(Y), DecibelLabels[Index], White);
+    // Each label's ink is centred on the row where a bar of its level ends,
+    // so that label and bar agree under any gain; the zoom pushes the top
+    // labels out of the bar area, and they go.
+    for (std::size_t I = 0; I < DecibelLabels.size(); ++I) {
+        const auto Decibels = static_cast<std::int32_t>(I) * 10;
+        const std::int32_t Row = LevelToY((Range - Decibels) * FModel.Gain);
+        if (Row >= 0 && Row < BarHeight)
+            ScaleCanvas.TextOut(Margin - 18, 10 + Row - DecibelInkMiddles[I], DecibelLabels[I],
+                                White);
     }
 }
 
 void TQuorSpectrumDisplay::DrawBars() {
-    // A band's rows need composing where its top moved, and where the last
-    // paint drew over it when what is drawn over it changes. In a band that
-    // is drawn, overlays that stay are drawn again over their own pixels,
-    // which leaves them as they were.
-    for (std::int32_t I = 0; I < BandCount; ++I) {
+    for (std::int32_t I = 0; I < BandCount; ++I)
         LitTop[I] = LitTopOf(TruncToInt(Band(I).Level));
-        OverlayChanged[I] = OverlayHash[I] != DrawnOverlayHash[I];
-        DirtyRows[I] = OverlayChanged[I] ? OverlayRows[I] : TRows{};
-        if (ComposedTop[I] < 0)
-            DirtyRows[I].Add(0, BarHeight);
-        else
-            DirtyRows[I].Add(std::min(ComposedTop[I], LitTop[I]),
-                             std::max(ComposedTop[I], LitTop[I]));
-    }
+    Damage.PlanBars(LitTop);
     const bool BoxesChanged = NoteBoxesChange();
     ComposeBars();
-    ComposedTop = LitTop;
-    OverlayRows.fill({});
-    DrawnOverlayHash = OverlayHash;
+    Damage.BarsComposed(LitTop);
     DrawBoxes(BoxesChanged);
 }
 
@@ -424,8 +376,8 @@ bool TQuorSpectrumDisplay::NoteBoxesChange() {
                        FFrozen};
     if (Boxes == FBoxesDrawn)
         return false;
-    MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
-                 FBoxesArea.bottom() + 1);
+    Damage.MarkComposed(FBoxesArea.left(), FBoxesArea.top(), FBoxesArea.right() + 1,
+                        FBoxesArea.bottom() + 1);
     FBoxesDrawn = Boxes;
     return true;
 }
@@ -437,28 +389,15 @@ void TQuorSpectrumDisplay::DrawBoxes(bool Changed) {
     const std::int32_t ZoomRight = Zoomed() ? StatusRight + 2 + ZoomText.Width + 15 : StatusRight;
     const std::int32_t FrozenRight = FFrozen ? ZoomRight + 2 + FrozenText.Width + 15 : ZoomRight;
     const QRect Area(QPoint(5, 3), QPoint(FrozenRight - 1, 17));
-    if (Changed || ComposedUnder(Area)) {
+    if (Changed || Damage.ComposedUnder(Area)) {
         DrawStatusBox(StatusRight);
         if (Zoomed())
             DrawLabelBox(StatusRight + 2, ZoomText);
         if (FFrozen)
             DrawLabelBox(ZoomRight + 2, FrozenText);
-        MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
+        Damage.MarkComposed(Area.left(), Area.top(), Area.right() + 1, Area.bottom() + 1);
     }
     FBoxesArea = Area;
-}
-
-// Whether this paint composed any row of the bands under Area.
-bool TQuorSpectrumDisplay::ComposedUnder(const QRect& Area) const {
-    if (BarWidth <= 0)
-        return true;
-    const std::int32_t First = std::clamp(Area.left() / BarWidth, 0, BandCount - 1);
-    const std::int32_t Last = std::clamp(Area.right() / BarWidth, 0, BandCount - 1);
-    for (std::int32_t I = First; I <= Last; ++I)
-        if (DirtyRows[I].Top < Area.bottom() + 1 && DirtyRows[I].Bottom > Area.top() &&
-            !DirtyRows[I].Empty())
-            return true;
-    return false;
 }
 
 std::int32_t TQuorSpectrumDisplay::LitTopOf(std::int32_t Value) const {
@@ -485,11 +424,11 @@ void TQuorSpectrumDisplay::ComposeBars() {
     // Only the bands with rows to compose are visited.
     std::array<std::int32_t, BandCount> Dirty;
     std::int32_t DirtyCount = 0;
-    TRows Span;
+    TBarDamage::TRows Span;
     for (std::int32_t I = 0; I < BandCount; ++I)
-        if (!DirtyRows[I].Empty()) {
+        if (const TBarDamage::TRows& Rows = Damage.Dirty(I); !Rows.Empty()) {
             Dirty[DirtyCount++] = I;
-            Span.Add(DirtyRows[I].Top, DirtyRows[I].Bottom);
+            Span.Add(Rows.Top, Rows.Bottom);
         }
     for (std::int32_t Row = GraphCanvas.ToDevice(Span.Top);
          Row < std::min(Rows, GraphCanvas.ToDevice(Span.Bottom)); ++Row) {
@@ -499,7 +438,7 @@ void TQuorSpectrumDisplay::ComposeBars() {
         const QRgb* Unlit = UnlitCanvas.ScanLine(Row);
         for (std::int32_t K = 0; K < DirtyCount; ++K) {
             const std::int32_t I = Dirty[K];
-            if (!DirtyRows[I].Contains(Y))
+            if (!Damage.Dirty(I).Contains(Y))
                 continue;
             const bool IsLit = Y >= LitTop[I];
             const std::int32_t From = GraphCanvas.ToDevice(I * BarWidth);
@@ -513,115 +452,26 @@ void TQuorSpectrumDisplay::ComposeBars() {
     }
 }
 
-// Overlays are drawn only over the bands whose pixels this paint changes:
-// over the others lie the same overlays as before, on the same bars. Text
-// is not clipped to bands, so it takes every band under it along.
-void TQuorSpectrumDisplay::NoteBandsDrawn() {
-    for (std::int32_t I = 0; I < BandCount; ++I)
-        BandDrawn[I] = OverlayChanged[I] || !DirtyRows[I].Empty();
-    for (const auto& [First, Last] : TextBands) {
-        const auto Bands = std::span(BandDrawn).subspan(First, Last - First + 1);
-        if (std::ranges::any_of(Bands, std::identity()))
-            std::ranges::fill(Bands, true);
-    }
-}
-
 // Draws one overlay over the drawn bands under X1..X2-1, run by run of
 // neighbouring ones, and leaves the other bands' pixels as they are.
 template <typename TDraw>
 void TQuorSpectrumDisplay::DrawInDrawnBands(std::int32_t X1, std::int32_t X2, TDraw Draw) {
-    if (BarWidth <= 0)
-        return;
-    const auto [First, Last] = BandsUnder(X1, X2);
-    std::int32_t I = First;
-    while (I <= Last) {
-        if (!BandDrawn[I]) {
-            ++I;
-            continue;
-        }
-        std::int32_t End = I + 1;
-        while (End <= Last && BandDrawn[End])
-            ++End;
-        GraphCanvas.ClipColumns(I * BarWidth, End * BarWidth);
+    Damage.ForDrawnRuns(X1, X2, [&](std::int32_t Left, std::int32_t Right) {
+        GraphCanvas.ClipColumns(Left, Right);
         Draw();
-        I = End;
-    }
+    });
     GraphCanvas.Unclip();
-}
-
-// The first and last band under columns X1..X2-1 of the graph, for a
-// positive bar width.
-std::pair<std::int32_t, std::int32_t> TQuorSpectrumDisplay::BandsUnder(std::int32_t X1,
-                                                                       std::int32_t X2) const {
-    return {std::clamp(std::min(X1, X2) / BarWidth, 0, BandCount - 1),
-            std::clamp((std::max(X1, X2) - 1) / BarWidth, 0, BandCount - 1)};
-}
-
-// Notes the rows of the bands under X1..X2-1 by Y1..Y2-1 of the graph as
-// changed by this paint.
-void TQuorSpectrumDisplay::MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                        std::int32_t Y2) {
-    ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
-        DirtyRows[I].Add(Top, Bottom);
-    });
-}
-
-// As drawn over, for the next paint to compose afresh if that changes; as
-// changed by this paint where it did.
-void TQuorSpectrumDisplay::MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                       std::int32_t Y2) {
-    ForBandsUnder(X1, Y1, X2, Y2, [this](std::int32_t I, std::int32_t Top, std::int32_t Bottom) {
-        OverlayRows[I].Add(Top, Bottom);
-        if (OverlayChanged[I])
-            DirtyRows[I].Add(Top, Bottom);
-    });
-}
-
-// In the pass that hashes the overlays: adds one to the hash of each band
-// under X1..X2-1 by Y1..Y2-1, and true. Otherwise marks it and false, for it
-// to be drawn.
-bool TQuorSpectrumDisplay::NoteOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                       std::int32_t Y2, std::initializer_list<std::uint64_t> What) {
-    if (!FHashingOverlays) {
-        MarkOverlay(X1, Y1, X2, Y2);
-        return false;
-    }
-    ForBandsUnder(X1, Y1, X2, Y2, [&](std::int32_t I, std::int32_t, std::int32_t) {
-        // FNV-1a over the overlay's place, size and colours.
-        std::uint64_t& Hash = OverlayHash[I];
-        for (const std::uint64_t Value :
-             {static_cast<std::uint64_t>(static_cast<std::uint32_t>(X1)),
-              static_cast<std::uint64_t>(static_cast<std::uint32_t>(Y1)),
-              static_cast<std::uint64_t>(static_cast<std::uint32_t>(X2)),
-              static_cast<std::uint64_t>(static_cast<std::uint32_t>(Y2))})
-            Hash = (Hash ^ Value) * HashPrime;
-        for (const std::uint64_t Value : What)
-            Hash = (Hash ^ Value) * HashPrime;
-    });
-    return true;
-}
-
-template <typename TMark>
-void TQuorSpectrumDisplay::ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
-                                         std::int32_t Y2, TMark Mark) {
-    if (BarWidth <= 0)
-        return;
-    const std::int32_t Top = std::clamp(std::min(Y1, Y2), 0, BarHeight);
-    const std::int32_t Bottom = std::clamp(std::max(Y1, Y2), 0, BarHeight);
-    const auto [First, Last] = BandsUnder(X1, X2);
-    for (std::int32_t I = First; I <= Last; ++I)
-        Mark(I, Top, Bottom);
 }
 
 void TQuorSpectrumDisplay::OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                             std::int32_t Y2, QRgb Outline, QRgb Fill) {
-    if (!NoteOverlay(X1, Y1, X2, Y2, {1, Outline, Fill}))
+    if (!Damage.NoteOverlay(X1, Y1, X2, Y2, {1, Outline, Fill}))
         DrawInDrawnBands(X1, X2, [&] { GraphCanvas.Rectangle(X1, Y1, X2, Y2, Outline, Fill); });
 }
 
 void TQuorSpectrumDisplay::OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2,
                                        std::int32_t Y2, QRgb Color) {
-    if (!NoteOverlay(X1, Y1, X2, Y2, {2, Color}))
+    if (!Damage.NoteOverlay(X1, Y1, X2, Y2, {2, Color}))
         DrawInDrawnBands(X1, X2, [&] { GraphCanvas.FillRect(X1, Y1, X2, Y2, Color); });
 }
 
@@ -629,12 +479,10 @@ void TQuorSpectrumDisplay::OverlayText(std::int32_t X, std::int32_t Y,
                                        const TRasterCanvas::TText& Text, QRgb Color,
                                        QRgb Background) {
     const std::int32_t X2 = X + Text.Width;
-    if (FHashingOverlays && BarWidth > 0)
-        TextBands.push_back(BandsUnder(X, X2));
-    // Its bands are all drawn or none.
-    if (!NoteOverlay(X, Y, X2, Y + Text.Height,
-                     {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}) &&
-        BarWidth > 0 && BandDrawn[BandsUnder(X, X2).first])
+    Damage.NoteText(X, X2);
+    if (!Damage.NoteOverlay(X, Y, X2, Y + Text.Height,
+                            {3, reinterpret_cast<std::uintptr_t>(&Text), Color, Background}) &&
+        Damage.TextDrawn(X, X2))
         GraphCanvas.TextOut(X, Y, Text, Color, Background);
 }
 
@@ -648,7 +496,7 @@ void TQuorSpectrumDisplay::OverlayLineTo(std::int32_t X, std::int32_t Y, QRgb Co
     const QPoint From = std::exchange(FOverlayPen, QPoint(X, Y));
     const std::int32_t Left = std::min(From.x(), X);
     const std::int32_t Right = std::max(From.x(), X) + 1;
-    if (!NoteOverlay(
+    if (!Damage.NoteOverlay(
             Left, std::min(From.y(), Y), Right, std::max(From.y(), Y) + 1,
             {4, static_cast<std::uint32_t>(From.x()), static_cast<std::uint32_t>(From.y()), Color}))
         DrawInDrawnBands(Left, Right, [&] {
@@ -724,18 +572,12 @@ QString TQuorSpectrumDisplay::BandReadout(std::int32_t Index) const {
     const auto Number = [](double Value) {
         return QString::number(Value, 'f', 1).replace(QLatin1Char('-'), QChar(0x2212));
     };
-    // The bins the band sums, half a bin either side; before capture, the
-    // band's own frequency up to the next band's.
-    const double BinHz =
-        FModel.BufferSize > 0 ? static_cast<double>(FModel.SampleRate) / FModel.BufferSize : 0.0;
-    const std::int32_t Last = FModel.BandLastBin(Index);
-    QString Range;
-    if (BinHz > 0.0 && Last >= 0)
-        Range = QStringLiteral("%1 \u2013 %2 Hz")
-                    .arg(std::max(0.0, (Band(Index).StartBin - 0.5) * BinHz), 0, 'f', 0)
-                    .arg((Last + 0.5) * BinHz, 0, 'f', 0);
-    else
-        Range = QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index));
+    // The frequencies the band sums; before capture, the band's own.
+    const auto [Low, High] = FModel.BandEdges(Index);
+    const QString Range =
+        std::isnan(Low)
+            ? QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index))
+            : QStringLiteral("%1 \u2013 %2 Hz").arg(Low, 0, 'f', 0).arg(High, 0, 'f', 0);
     const TQuorValue& Value = Band(Index);
     QString Text = QStringLiteral("%1\nlevel %2 dBFS\npeak %3 dBFS\naverage %4 dBFS")
                        .arg(Range, Number(Decibels(Value.Level)), Number(Decibels(Value.Peak)),
@@ -797,8 +639,13 @@ void TQuorSpectrumDisplay::BuildLabels() {
         BandLabels[I] = ScaleCanvas.MakeText(Kilo >= 1.0 ? QString::asprintf("%2.1fk", Kilo)
                                                          : QString::number(Freq));
     }
-    for (std::int32_t D = 0; D <= FModel.DecibelRange(); D += 10)
-        DecibelLabels.push_back(ScaleCanvas.MakeText(QStringLiteral("-%1").arg(D)));
+    const QFontMetrics Metrics(TRasterCanvas::SmallFont(ScaleFontSize));
+    for (std::int32_t D = 0; D <= FModel.DecibelRange(); D += 10) {
+        const QString Text = QStringLiteral("-%1").arg(D);
+        DecibelLabels.push_back(ScaleCanvas.MakeText(Text));
+        const QRect Ink = Metrics.tightBoundingRect(Text);
+        DecibelInkMiddles.push_back(Metrics.ascent() + (Ink.top() + Ink.bottom()) / 2);
+    }
     ClipText = GraphCanvas.MakeText(QStringLiteral("Clip"));
     FrozenText = GraphCanvas.MakeText(QStringLiteral("Frozen"));
 }

@@ -1,21 +1,18 @@
 #pragma once
 
 #include "analysis/QuorSpectrumModel.h"
+#include "display/BarDamage.h"
 #include "display/RasterCanvas.h"
 #include "display/ReadoutBox.h"
+#include "display/TickClock.h"
 
 #include <QImage>
-#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
-#include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
-#include <utility>
 #include <vector>
 
 namespace vireon {
@@ -105,6 +102,8 @@ protected:
     std::int32_t GraphBottom = 0;
     std::int32_t GraphTop = 0;
     std::int32_t BarHeight = 0;
+    // What each paint must compose afresh, and what it drew.
+    TBarDamage Damage;
 
 private:
     // What a paint of the bar area shows: equal states give equal pixels.
@@ -125,44 +124,20 @@ private:
         bool operator==(const TPictureState&) const = default;
     };
 
-    // Rows Top .. Bottom - 1 of a band; empty when Bottom <= Top.
-    struct TRows {
-        std::int32_t Top = 0;
-        std::int32_t Bottom = 0;
-        bool Empty() const { return Bottom <= Top; }
-        bool Contains(std::int32_t Y) const { return Y >= Top && Y < Bottom; }
-        void Add(std::int32_t From, std::int32_t To) {
-            if (To <= From)
-                return;
-            Top = Empty() ? From : std::min(Top, From);
-            Bottom = Empty() ? To : std::max(Bottom, To);
-        }
-        bool operator==(const TRows&) const = default;
-    };
-
     void BlockDone();
     void RefreshScreen();
     // Composes the bar area afresh when what it would show changed since
     // the last time; true then.
     bool ComposeIfChanged();
-    QRegion DirtyRegion() const;
     TPictureState PictureState() const;
     QRect BarArea() const;
+    // The decibel labels' part of the widget.
+    QRect DecibelColumn() const;
     // Drawing over the bars, noting the rows it covers so that the next
     // paint composes them afresh.
     void DrawOverlays();
     void HashOverlays();
-    bool NoteOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
-                     std::initializer_list<std::uint64_t> What);
-    void MarkOverlay(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
-    void MarkComposed(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
-    void NoteBandsDrawn();
     template <typename TDraw> void DrawInDrawnBands(std::int32_t X1, std::int32_t X2, TDraw Draw);
-    std::pair<std::int32_t, std::int32_t> BandsUnder(std::int32_t X1, std::int32_t X2) const;
-    template <typename TMark>
-    void ForBandsUnder(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
-                       TMark Mark);
-    bool ComposedUnder(const QRect& Area) const;
     void OverlayFill(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
                      QRgb Color);
     void OverlayRectangle(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
@@ -196,31 +171,10 @@ private:
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
     TReadoutBox* FReadout = nullptr;
-    // Whether the ticks are falling due, whether they are left to
-    // CatchUpTicks rather than the timer, when the next is, and when the
-    // last buffer came.
-    bool FTicking = false;
-    bool FTicksOwed = false;
-    std::chrono::steady_clock::time_point FNextTickDue;
-    std::chrono::steady_clock::time_point FLastBuffer;
+    TTickClock FClock;
     // What the bar area of the back buffer shows; none before the first
     // paint at a size.
     std::optional<TPictureState> FPainted;
-    // The bar tops the graph's pixels show (-1: nothing composed yet), the
-    // rows the last paint drew over, and the rows it changed.
-    std::array<std::int32_t, BandCount> ComposedTop{};
-    std::array<TRows, BandCount> OverlayRows{};
-    std::array<TRows, BandCount> DirtyRows{};
-    // Each band's overlays (meters, peaks and lines over it) as a hash, for
-    // this paint and as drawn; whether they changed.
-    std::array<std::uint64_t, BandCount> OverlayHash{};
-    std::array<std::uint64_t, BandCount> DrawnOverlayHash{};
-    std::array<bool, BandCount> OverlayChanged{};
-    // The bands this paint draws overlays over, and the bands under each
-    // text overlay, which is drawn over all of them or none.
-    std::array<bool, BandCount> BandDrawn{};
-    std::vector<std::pair<std::int32_t, std::int32_t>> TextBands;
-    bool FHashingOverlays = false;
     QPoint FOverlayPen;
     // The texts of the status and zoom boxes last drawn (no zoom box: an
     // empty one), whether "Frozen" was, and the area they cover.
@@ -233,7 +187,7 @@ private:
     std::optional<TBoxes> FBoxesDrawn;
     QRect FBoxesArea;
 
-    // Labels and ticks, drawn once per size change and copied by DrawScale.
+    // Labels and ticks, drawn once per size and gain and copied by DrawScale.
     QImage ScaleBitmap;
     TRasterCanvas ScaleCanvas{ScaleBitmap};
     TRasterCanvas BackCanvas{BackBuffer};
@@ -245,6 +199,11 @@ private:
 
     std::array<TRasterCanvas::TText, BandCount> BandLabels;
     std::vector<TRasterCanvas::TText> DecibelLabels;
+    // Rows from each decibel label's top to the middle of its ink.
+    std::vector<std::int32_t> DecibelInkMiddles;
+    // The gain the decibel labels were placed for; whether a paint moved them.
+    double ScaleGain = 0.0;
+    bool ScaleMoved = false;
     TRasterCanvas::TText ClipText;
     TRasterCanvas::TText FrozenText;
     TRasterCanvas::TText StatusText;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -356,6 +357,38 @@ TEST(SpectrumModel, BandsAboveTheHighestBinStayDark) {
 
     Feed(Model, StereoSine(10800, 30000, 22050, 4096));
     EXPECT_EQ(LoudestBand(Model), 55);
+}
+
+// Half a bin outside the first and last bin a band sums, never below 0 Hz;
+// none for a band that sums no bin or before the rate is known.
+TEST(SpectrumModel, BandEdgesLieHalfABinOutsideTheBinsSummed) {
+    struct TCase {
+        int Rate, Size, Band;
+        double Low, High; // NaN: no edges
+    };
+    constexpr double None = std::numeric_limits<double>::quiet_NaN();
+    const double Bin8192 = 44100.0 / 8192;
+    const double Bin4096 = 22050.0 / 4096;
+    for (const TCase Case : {
+             TCase{44100, 8192, 0, 0.0, 2.5 * Bin8192},                  // bins 0..2
+             TCase{44100, 8192, 34, 176.5 * Bin8192, 197.5 * Bin8192},   // bins 177..197
+             TCase{22050, 4096, 55, 1900.5 * Bin4096, 2047.5 * Bin4096}, // to the top bin
+             TCase{22050, 4096, 56, None, None},                         // above every bin
+             TCase{0, 8192, 34, None, None},                             // no rate yet
+         }) {
+        SCOPED_TRACE(testing::Message() << Case.Rate << "/" << Case.Size << " band " << Case.Band);
+        TQuorSpectrumModel Model;
+        if (Case.Rate > 0)
+            StartCapture(Model, Case.Rate, Case.Size);
+        const auto [Low, High] = Model.BandEdges(Case.Band);
+        if (std::isnan(Case.Low)) {
+            EXPECT_TRUE(std::isnan(Low));
+            EXPECT_TRUE(std::isnan(High));
+            continue;
+        }
+        EXPECT_DOUBLE_EQ(Low, Case.Low);
+        EXPECT_DOUBLE_EQ(High, Case.High);
+    }
 }
 
 TEST(SpectrumModel, MissingFormatsAndSizeChangesNeverReachOutsideTheArrays) {

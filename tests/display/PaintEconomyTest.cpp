@@ -199,6 +199,24 @@ TEST(PaintEconomy, OnlyAChangedPictureIsPaintedAndOnlyWhileOnScreen) {
               Display.LitBar.pixel(5, Display.BarHeight - 2));
 }
 
+// A new gain moves the decibel labels: the paint it brings takes them along.
+TEST(PaintEconomy, AGainChangeRepaintsTheDecibelLabels) {
+    TSpectrumProbe Display;
+    ShowOnScreen(Display, 803, 292);
+    StartCapture(Display, 44100, 2048);
+    const auto Tone = StereoSine(1000.0, 16000.0, 44100, 4096);
+    Feed(Display, Tone);
+    QCoreApplication::processEvents();
+    TPaintLog Log(Display);
+    Display.Model().Gain = 2.0;
+    Feed(Display, Tone);
+    QCoreApplication::processEvents();
+    QRegion Painted;
+    for (const QRect& Rect : Log.Rects)
+        Painted += Rect;
+    EXPECT_TRUE(Painted.contains(QRect(0, 10, Display.Margin, Display.BarHeight)));
+}
+
 TEST(PaintEconomy, TheTickTimerRunsOnlyWhileTheModelHasSomethingToDecay) {
     TSpectrumProbe Display;
     ShowOnScreen(Display, 803, 292);

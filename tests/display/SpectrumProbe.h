@@ -11,6 +11,7 @@ public:
     using TQuorSpectrumDisplay::BackColor;
     using TQuorSpectrumDisplay::BarHeight;
     using TQuorSpectrumDisplay::BarWidth;
+    using TQuorSpectrumDisplay::Damage;
     using TQuorSpectrumDisplay::GraphBitmap;
     using TQuorSpectrumDisplay::GraphBottom;
     using TQuorSpectrumDisplay::LitBar;

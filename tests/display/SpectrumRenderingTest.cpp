@@ -168,17 +168,78 @@ TEST_F(SpectrumRendering, BandLabelsAreCentredUnderTheirBars) {
     }
 }
 
-TEST_F(SpectrumRendering, DecibelLabelsStepDownTheLeftEdge) {
-    Open(600, 400); // GraphBottom 340
+// The first and last row of Image within Rows holding a pixel other than
+// Ground in columns Left..Right-1; first -1 when there is none.
+std::pair<int, int> InkRows(const QImage& Image, int Left, int Right, int Top, int Bottom,
+                            QRgb Ground) {
+    std::pair<int, int> Ink{-1, -1};
+    for (int Y = Top; Y < Bottom; ++Y)
+        for (int X = Left; X < Right; ++X)
+            if (Image.pixel(X, Y) != Ground) {
+                if (Ink.first < 0)
+                    Ink.first = Y;
+                Ink.second = Y;
+                break;
+            }
+    return Ink;
+}
+
+// Each label's ink is centred on the row where a bar of the level it names
+// ends, found from a lit bar of that level; labels beyond the bar area are
+// left out. The gain stretches the scale and moves them with it.
+TEST(DecibelScale, EachLabelStandsOnTheRowOfTheLevelItNames) {
     struct TCase {
-        const char* Text;
-        int Y;
+        int Width, Height;
+        double Gain;
     };
-    for (const TCase Case : {TCase{"-40", 291}, TCase{"-30", 230}, TCase{"-20", 169},
-                             TCase{"-10", 108}, TCase{"-0", 48}}) {
-        SCOPED_TRACE(Case.Text);
-        const QImage Text = RenderText(QString::fromLatin1(Case.Text), 5, White, Display.BackColor);
-        EXPECT_TRUE(ContainsImage(Display.BackBuffer, 12, Case.Y, Text));
+    for (const TCase Case : {TCase{600, 400, 1.0}, TCase{600, 400, 1.5}, TCase{1024, 260, 1.0},
+                             TCase{1024, 260, 2.0}}) {
+        SCOPED_TRACE(testing::Message() << Case.Width << "x" << Case.Height << " x" << Case.Gain);
+        TSpectrumProbe Display;
+        ShowOffScreen(Display, Case.Width, Case.Height);
+        Display.Model().Gain = Case.Gain;
+        Display.Paint();
+        const QImage Scale = Display.BackBuffer.copy();
+        const int Probe = Display.Margin + 40 * Display.BarWidth + Display.BarWidth / 2;
+        const int Range = Display.Model().DecibelRange();
+        // Label by label from the top: each ink run of the scale column is
+        // one label, at most half a label's height beyond the bar area.
+        int From = 0;
+        for (int Decibels = 0; Decibels <= Range; Decibels += 10) {
+            const double Level = (Range - Decibels) * Case.Gain;
+            if (Level > Display.Model().TopLevel())
+                continue;
+            SCOPED_TRACE(Decibels);
+            Display.Band(40).Level = static_cast<float>(Level);
+            Display.Paint();
+            int BarTop = 10;
+            while (BarTop < 10 + Display.BarHeight &&
+                   Display.BackBuffer.pixel(Probe, BarTop) !=
+                       Display.LitBar.pixel(Display.BarWidth / 2, BarTop - 10))
+                ++BarTop;
+            ASSERT_LT(BarTop, 10 + Display.BarHeight);
+            const QImage Text = RenderText(QStringLiteral("-%1").arg(Decibels), 5,
+                                           qRgb(255, 255, 255), Display.BackColor);
+            const auto [TextInkTop, TextInkBottom] =
+                InkRows(Text, 0, Text.width(), 0, Text.height(), Display.BackColor);
+            auto [Top, Bottom] =
+                InkRows(Scale, 0, Display.Margin, From, Case.Height, Display.BackColor);
+            ASSERT_GE(Top, 0) << "no label";
+            // The run ends at the first blank row.
+            Bottom = Top;
+            while (InkRows(Scale, 0, Display.Margin, Bottom + 1, Bottom + 2, Display.BackColor)
+                       .first >= 0)
+                ++Bottom;
+            EXPECT_NEAR((Top + Bottom) / 2.0, BarTop, 1.0);
+            EXPECT_TRUE(ContainsImage(Scale, Display.Margin - 18, Top - TextInkTop, Text));
+            EXPECT_EQ(Bottom - Top, TextInkBottom - TextInkTop);
+            From = Bottom + 1;
+        }
+        // Nothing more down to the foot of the bar area.
+        EXPECT_LT(
+            InkRows(Scale, 0, Display.Margin, From, 10 + Display.BarHeight + 5, Display.BackColor)
+                .first,
+            0);
     }
 }
 
