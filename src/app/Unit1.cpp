@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "analysis/BandTable.h"
+#include "analysis/MeasurementModel.h"
 #include "analysis/ToneText.h"
 #include "app/DeviceChoice.h"
 #include "app/ErrorBox.h"
@@ -12,6 +13,7 @@
 #include "app/dialogs/SaveFileChooser.h"
 #include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
+#include "display/MeasureView.h"
 #include "display/OnScreen.h"
 #include "display/PictureFile.h"
 #include "display/QuorScope.h"
@@ -126,7 +128,8 @@ void FillPanel(QWidget* Panel, QWidget* Content) {
 
 } // namespace
 
-TForm1::TForm1(QWidget* Parent) : QMainWindow(Parent) {
+TForm1::TForm1(QWidget* Parent)
+    : QMainWindow(Parent), FMeasurement(std::make_unique<TMeasurementModel>()) {
     setupUi(this);
     // The form shows a window name with no item of the list selected.
     const QString DesignWindowName = comboWindow->currentText();
@@ -156,6 +159,9 @@ TForm1::~TForm1() {
     // The recorder may still hand over a last buffer while it stops; the
     // displays must still be there for it.
     delete Rec;
+    // The view unsubscribes from the model, which goes before the form's children.
+    delete MeasureView;
+    MeasureView = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -212,6 +218,7 @@ void TForm1::ConnectMenu() {
 void TForm1::FormCreate(QObject*) {
     ListDevices();
     CreateDisplays();
+    CreateMeasurePage();
     LoadSettings();
     ShowChosenDeviceState();
     ShowWindowName();
@@ -258,6 +265,23 @@ void TForm1::CreateDisplays() {
                    ? QStringLiteral("%1 Hz").arg(SpectrumDisplay->Model().BandFrequency(Band))
                    : QStringLiteral("band %1").arg(Band);
     };
+}
+
+void TForm1::CreateMeasurePage() {
+    MeasureView = new TMeasureView(*FMeasurement);
+    MeasureLayout->addWidget(MeasureView);
+    FRealTimeHeight = PageControl->maximumHeight();
+    connect(PageControl, &QTabWidget::currentChanged, this, &TForm1::FitPageControl);
+}
+
+void TForm1::FitPageControl() {
+    const bool Measuring = PageControl->currentWidget() == MeasureSheet;
+    PageControl->setMaximumHeight(Measuring ? QWIDGETSIZE_MAX : FRealTimeHeight);
+    PageControl->setSizePolicy(QSizePolicy::Preferred,
+                               Measuring ? QSizePolicy::Expanding : QSizePolicy::Preferred);
+    ClientSpacer->changeSize(0, 0, QSizePolicy::Minimum,
+                             Measuring ? QSizePolicy::Fixed : QSizePolicy::Expanding);
+    ClientLayout->invalidate();
 }
 
 void TForm1::FormClose(QObject*) {
@@ -641,6 +665,10 @@ void TForm1::LoadSettings() {
     LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
               [&] { FFTSize = 4096; });
     SpectrumDisplay->SetReference(ReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
+    MeasureView->LoadState(Key);
+    LoadGroup(
+        [&] { PageControl->setCurrentIndex(Key.ReadInteger(QStringLiteral("Page")) == 1 ? 1 : 0); },
+        [&] { PageControl->setCurrentIndex(0); });
     setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
     if (Key.NotARegularFile() || !Key.Writable())
         ShowSettingsProblem(Key);
@@ -700,6 +728,8 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("Width"), *Bounds.Width);
     Key.WriteInteger(QStringLiteral("Height"), *Bounds.Height);
     Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
+    MeasureView->SaveState(Key);
+    Key.WriteInteger(QStringLiteral("Page"), PageControl->currentIndex());
     // A store that cannot be written keeps nothing; the program goes on as
     // before, and the user learns that changes will not be kept.
     if (!Key.Flush())

@@ -18,6 +18,8 @@ namespace vireon {
 
 class TDeviceChoice;
 class TLiveAudioRecorder;
+class TMeasurementModel;
+class TMeasureView;
 class TQuorScope;
 class TQuorSpectrumDisplay;
 class TfrmSampleSetup;
@@ -45,6 +47,11 @@ public:
     // strip goes with ScopePanel.
     TQuorSpectrumDisplay* SpectrumDisplay = nullptr;
     TQuorScope* ScopeDisplay = nullptr;
+    // The Measure page's view of Measurement(); it goes with the form.
+    TMeasureView* MeasureView = nullptr;
+
+    // The measurement beside the picture, which the Measure page shows.
+    TMeasurementModel& Measurement() { return *FMeasurement; }
 
     // Entry i names wave input device i; read at start-up, each time the
     // settings dialog opens and at each Start, so it lists the devices there are now.
@@ -103,6 +110,10 @@ private:
     // The status panel says while the chosen device is missing.
     void ShowChosenDeviceState();
     void CreateDisplays();
+    void CreateMeasurePage();
+    // The Real Time page keeps its fixed height; the Measure page takes
+    // whatever height the window has.
+    void FitPageControl();
     void StartCapture();
     // The recorder closed without being asked: the device went away.
     void RecDeactivate(QObject* Sender);
@@ -127,6 +138,9 @@ private:
     // form, where Space and F work; typing into the box needs a click there.
     void FocusFormAfterListChoice();
 
+    std::unique_ptr<TMeasurementModel> FMeasurement;
+    // The page control's height as the form gives it, for the Real Time page.
+    int FRealTimeHeight = 0;
     bool FClosed = false;
     // The FFT Window list's own window, and whether it has just closed: a
     // choice from it follows in the same round of the event loop, if any.
