@@ -1,23 +1,15 @@
 #include "analysis/QuorSpectrumModel.h"
 
 #include "analysis/LevelMath.h"
-#include "dsp/dspSimd.h"
+#include "analysis/MonoFold.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
-#include <numbers>
-
-#if VIREON_SSE2
-#include <emmintrin.h>
-#endif
 
 namespace vireon {
 
 namespace {
-constexpr std::int32_t LeftClipThreshold = 32700;
-constexpr std::int32_t RightClipThreshold = 32600;
 constexpr std::int32_t ClipBlocks = 10;
 constexpr long double PeakDecay = 0.9L;
 
@@ -45,123 +37,6 @@ long double SumRange(const float* Values, std::int32_t First, std::int32_t Last)
     return (Sum0 + Sum1) + (Sum2 + Sum3);
 }
 
-std::int32_t ReadSample(const unsigned char* Bytes) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(Bytes[0] | (Bytes[1] << 8)));
-}
-
-// The mono sample of one pair: (L + R) / 2, truncated toward zero.
-float FoldPair(const unsigned char* Pair) {
-    return static_cast<float>((ReadSample(Pair) + ReadSample(Pair + 2)) / 2);
-}
-
-bool PairClips(const unsigned char* Pair) {
-    return ReadSample(Pair) > LeftClipThreshold || ReadSample(Pair + 2) > RightClipThreshold;
-}
-
-// Writes the mono samples of Count stereo pairs to Mono and tells whether any
-// pair passed its clip threshold. With SSE2, four pairs at a time: the pairs'
-// sums in 32 bits, halved toward zero by adding 1 to the negative ones before
-// the shift, as FoldPair does; the samples are little-endian, as the
-// processor reads them. The last few pairs, and every pair without SSE2, go
-// one by one.
-bool FoldToMono(const unsigned char* Pairs, std::uint32_t Count, float* Mono) {
-    std::uint32_t P = 0;
-    bool Clipped = false;
-#if VIREON_SSE2
-    static_assert(std::endian::native == std::endian::little);
-    const __m128i Ones = _mm_set1_epi16(1);
-    const __m128i Thresholds = _mm_setr_epi16(
-        LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold,
-        LeftClipThreshold, RightClipThreshold, LeftClipThreshold, RightClipThreshold);
-    __m128i Over = _mm_setzero_si128();
-    for (; P + 4 <= Count; P += 4) {
-        const __m128i Samples = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Pairs + 4 * P));
-        const __m128i Sums = _mm_madd_epi16(Samples, Ones);
-        const __m128i Halves = _mm_srai_epi32(_mm_add_epi32(Sums, _mm_srli_epi32(Sums, 31)), 1);
-        _mm_storeu_ps(Mono + P, _mm_cvtepi32_ps(Halves));
-        Over = _mm_or_si128(Over, _mm_cmpgt_epi16(Samples, Thresholds));
-    }
-    Clipped = _mm_movemask_epi8(Over) != 0;
-#endif
-    for (; P < Count; ++P) {
-        Mono[P] = FoldPair(Pairs + 4 * P);
-        Clipped |= PairClips(Pairs + 4 * P);
-    }
-    return Clipped;
-}
-
-// |F(w)|^2 of the block X less Dc times the window, and its first two
-// derivatives in w, where F(w) = sum (X[n] - Dc W[n]) e^(-i w m) with
-// m = n - (N - 1) / 2. Centring m keeps the moment sums small; the
-// magnitude does not depend on where time starts.
-struct TPeakPower {
-    double Power;
-    double Slope;
-    double Curvature;
-};
-
-// One half of the sums below: Count samples from m = First on.
-struct TMoments {
-    double S0Re = 0.0, S0Im = 0.0, S1Re = 0.0, S1Im = 0.0, S2Re = 0.0, S2Im = 0.0;
-};
-
-TPeakPower PowerNear(const float* X, const float* Window, double Dc, std::int32_t N, double Omega) {
-    // The two halves of the block run side by side: each steps its own
-    // e^(-i w m) by e^(-i w), and two chains of that recurrence keep the
-    // multiplier busy where one would wait on itself. In double the drift
-    // over the largest block stays far below what the search resolves.
-    const std::int32_t Count = N / 2;
-    const double First = -0.5 * (N - 1);
-    const double Second = First + Count;
-    double ARe = std::cos(Omega * First), AIm = -std::sin(Omega * First);
-    double BRe = std::cos(Omega * Second), BIm = -std::sin(Omega * Second);
-    const double StepRe = std::cos(Omega);
-    const double StepIm = -std::sin(Omega);
-    TMoments A, B;
-    const auto Add = [](TMoments& Sums, double Sample, double ZRe, double ZIm, double M) {
-        const double XRe = Sample * ZRe;
-        const double XIm = Sample * ZIm;
-        Sums.S0Re += XRe;
-        Sums.S0Im += XIm;
-        const double TRe = M * XRe;
-        const double TIm = M * XIm;
-        Sums.S1Re += TRe;
-        Sums.S1Im += TIm;
-        Sums.S2Re += M * TRe;
-        Sums.S2Im += M * TIm;
-    };
-    double M = First;
-    for (std::int32_t I = 0; I < Count; ++I, M += 1.0) {
-        Add(A, X[I] - Dc * Window[I], ARe, AIm, M);
-        Add(B, X[I + Count] - Dc * Window[I + Count], BRe, BIm, M + Count);
-        const double NextARe = ARe * StepRe - AIm * StepIm;
-        AIm = ARe * StepIm + AIm * StepRe;
-        ARe = NextARe;
-        const double NextBRe = BRe * StepRe - BIm * StepIm;
-        BIm = BRe * StepIm + BIm * StepRe;
-        BRe = NextBRe;
-    }
-    const double S0Re = A.S0Re + B.S0Re, S0Im = A.S0Im + B.S0Im;
-    const double S1Re = A.S1Re + B.S1Re, S1Im = A.S1Im + B.S1Im;
-    const double S2Re = A.S2Re + B.S2Re, S2Im = A.S2Im + B.S2Im;
-    // F = S0, F' = -i S1, F'' = -S2.
-    const double D1Re = S1Im;
-    const double D1Im = -S1Re;
-    const double D2Re = -S2Re;
-    const double D2Im = -S2Im;
-    return TPeakPower{S0Re * S0Re + S0Im * S0Im, 2.0 * (S0Re * D1Re + S0Im * D1Im),
-                      2.0 * (D1Re * D1Re + D1Im * D1Im + S0Re * D2Re + S0Im * D2Im)};
-}
-
-// Where the magnitude peaks, in bins, from the three bins around the
-// largest: a parabola's vertex, only a start for the search.
-double ParabolaOffset(double Below, double At, double Above) {
-    const double Bend = Below - 2.0 * At + Above;
-    if (Bend >= 0.0)
-        return 0.0;
-    return std::clamp(0.5 * (Below - Above) / Bend, -0.5, 0.5);
-}
-
 } // namespace
 
 TQuorSpectrumModel::TQuorSpectrumModel()
@@ -184,11 +59,9 @@ void TQuorSpectrumModel::SetBits(std::uint8_t Value) {
 void TQuorSpectrumModel::Recalculate() {
     WritePos = 0;
     FFT->Clear();
-    Tone = TQuorTone{};
-    ToneOwed = false;
+    Finder.Forget();
     // A block's copy for the tone allocates nothing while capture runs.
-    ToneBlock.reserve(static_cast<std::size_t>(FFT->BufferSize()));
-    SummedSize = 0;
+    Finder.Reserve(FFT->BufferSize());
     BinFreq.assign(static_cast<std::size_t>(std::max(0, BufferSize / 2)), 0.0f);
     for (std::size_t I = 0; I < BinFreq.size(); ++I)
         BinFreq[I] = static_cast<float>(static_cast<long double>(SampleRate) / BufferSize *
@@ -277,109 +150,15 @@ void TQuorSpectrumModel::ProcessBlock() {
 
 void TQuorSpectrumModel::KeepBlockForTone() {
     // The samples of the next block overwrite the transform's input.
-    const float* Block = FFT->RealIn();
-    ToneBlock.assign(Block, Block + FFT->BufferSize());
-    ToneWindow = FFT->Window();
-    ToneOwed = true;
+    Finder.Keep(FFT->RealIn(), FFT->BufferSize(), FFT->Window());
 }
 
 const TQuorTone& TQuorSpectrumModel::LoudestTone() {
-    if (ToneOwed) {
-        ToneOwed = false;
-        FindLoudestTone();
-    }
-    return Tone;
-}
-
-// The largest bin above DC gives the tone roughly; a few Newton steps on the
-// windowed block's DTFT then find its true peak. The DTFT is taken straight
-// from the block (which Process left windowed in RealIn), so the search works
-// alike for every window, the rectangular one included, whose peak a
-// parabola through the bins misses by up to a fifth of a bin. An offset in
-// the signal spreads over the window's main lobe and beyond; it is taken out
-// of the search, and its share of the lowest bins out of the choice of bin.
-void TQuorSpectrumModel::FindLoudestTone() {
-    Tone.Present = false;
-    const std::int32_t N = FFT->BufferSize();
-    // A transform set up anew since the block holds nothing of it.
-    if (static_cast<std::size_t>(N) != ToneBlock.size() || FFT->Window() != ToneWindow)
-        return;
-    const std::int32_t Half = FFT->HalfSize();
-    const float* Window = FFT->WindowCoefficients();
-    if (N != SummedSize || FFT->Window() != SummedWindow) {
-        WindowSum = 0.0;
-        for (std::int32_t I = 0; I < N; ++I)
-            WindowSum += Window[I];
-        const double BinOmega = 2.0 * std::numbers::pi / N;
-        for (std::int32_t K = 0; K < DcSpreadBins; ++K)
-            DcSpread[K] =
-                K < Half
-                    ? std::sqrt(PowerNear(Window, Window, 0.0, N, K * BinOmega).Power) * 2.0 / N
-                    : 0.0;
-        SummedSize = N;
-        SummedWindow = FFT->Window();
-    }
-    if (Half < 2 || WindowSum <= 0.0 || SampleRate <= 0)
-        return;
-    const float* Block = ToneBlock.data();
-    double BlockSum = 0.0;
-    for (std::int32_t I = 0; I < N; ++I)
-        BlockSum += Block[I];
-    const double Dc = BlockSum / WindowSum;
-
-    // The bin whose content besides the offset is surely largest: its
-    // magnitude less the most the offset can add there.
-    const float* Magnitudes = FFT->RealOut();
-    std::int32_t Peak = 1;
-    double PeakScore = -1.0;
-    for (std::int32_t K = 1; K < Half; ++K) {
-        double Score = Magnitudes[K];
-        if (K < DcSpreadBins)
-            Score -= std::fabs(Dc) * DcSpread[K];
-        if (Score > PeakScore) {
-            PeakScore = Score;
-            Peak = K;
-        }
-    }
-    // A bin holds amplitude times the window's mean; the floor is checked on
-    // the amplitude so it means the same under every window.
-    const double Scale = static_cast<double>(FullScale);
-    const double Rough = PeakScore * (N / WindowSum);
-    if (!(Rough > 0.0) || 20.0 * std::log10(Rough / Scale) < ToneFloorDb)
-        return;
-
-    const double BinOmega = 2.0 * std::numbers::pi / N;
-    const double Low = std::max(0.0, Peak - 1.0);
-    const double High = std::min<double>(Half, Peak + 1.0);
-    double Bin = Peak;
-    if (Peak >= DcSpreadBins && Peak + 1 < Half)
-        Bin += ParabolaOffset(Magnitudes[Peak - 1], Magnitudes[Peak], Magnitudes[Peak + 1]);
-    // Newton converges in two or three steps from the parabola's start; a
-    // step is held to half a bin, and where the power is not concave (far
-    // from the peak) a quarter bin uphill is taken instead. A step below a
-    // hundredth of a bin leaves far less for the next, so it is taken
-    // without looking again; the power where it started differs from the
-    // peak's by under 0.002 dB.
-    constexpr std::int32_t MaxSteps = 6;
-    constexpr double Settled = 0.01; // bins
-    TPeakPower At{};
-    for (std::int32_t Step = 0; Step < MaxSteps; ++Step) {
-        At = PowerNear(Block, Window, Dc, N, Bin * BinOmega);
-        const bool Concave = At.Curvature < 0.0;
-        const double Move = std::clamp(Concave ? -At.Slope / At.Curvature / BinOmega
-                                               : std::copysign(0.25, At.Slope),
-                                       -0.5, 0.5);
-        Bin = std::clamp(Bin + Move, Low, High);
-        if (Concave && std::fabs(Move) < Settled)
-            break;
-    }
-    // A sine of amplitude A peaks at A/2 times the window's sum.
-    const double Amplitude = 2.0 * std::sqrt(At.Power) / WindowSum;
-    if (!(Amplitude > 0.0))
-        return;
-    Tone.Present = true;
-    Tone.Frequency = Bin * SampleRate / N;
-    Tone.LevelDb = 20.0 * std::log10(Amplitude / Scale);
+    if (Finder.Owed())
+        Finder.Find(TToneSource{FFT->WindowCoefficients(), FFT->Window(), FFT->BufferSize(),
+                                FFT->RealOut(), static_cast<double>(SampleRate),
+                                static_cast<double>(FullScale)});
+    return Finder.Tone();
 }
 
 std::int32_t TQuorSpectrumModel::LastBinOf(std::int32_t Index) const {

@@ -6,6 +6,7 @@
 // spectrum display and the strip are views of it.
 
 #include "analysis/QuorTone.h"
+#include "analysis/ToneFinder.h"
 #include "dsp/dspFFT.h"
 
 #include <array>
@@ -73,7 +74,7 @@ public:
     const TQuorTone& LoudestTone();
 
     // Weaker peaks than this count as silence.
-    static constexpr double ToneFloorDb = -90.0;
+    static constexpr double ToneFloorDb = TToneFinder::FloorDb;
     // The last bin band I sums, or -1 for a band above every bin, which sums none.
     std::int32_t BandLastBin(std::int32_t I) const { return BandAboveBins[I] ? -1 : LastBinOf(I); }
 
@@ -115,23 +116,8 @@ private:
     std::int32_t LastBinOf(std::int32_t Index) const;
     void BuildBandFreq();
     void KeepBlockForTone();
-    void FindLoudestTone();
 
-    TQuorTone Tone;
-    // The last block as the transform windowed it, and its window, until
-    // the tone is worked out from it.
-    std::vector<float> ToneBlock;
-    TdspWindow ToneWindow = TdspWindow::fwNone;
-    bool ToneOwed = false;
-    // Sum of the window's coefficients, for the kind and size it was taken
-    // at: a tone's amplitude is its DTFT peak over half this sum.
-    double WindowSum = 0.0;
-    TdspWindow SummedWindow = TdspWindow::fwNone;
-    std::int32_t SummedSize = 0;
-    // What an offset of 1 puts into each of the lowest bins under the
-    // window, on the scale of CalcMagnitudes; beyond them it is negligible.
-    static constexpr std::int32_t DcSpreadBins = 32;
-    std::array<double, DcSpreadBins> DcSpread{};
+    TToneFinder Finder;
 
     // Bands whose frequency lies above every bin of the transform: they
     // would otherwise sum bins that belong to other bands.
