@@ -259,7 +259,9 @@ void TMeasurePlot::paintEvent(QPaintEvent*) {
     const QFontMetrics Metrics = fontMetrics();
     Painter.drawText(4, 3 + Metrics.ascent(), Title());
     const bool Difference = FDifference && DifferenceTrace() >= 0;
-    if (!Difference && FShow != TMeasureShow::FastMax && FShow != TMeasureShow::SlowMax) {
+    const bool MaxShown =
+        !Difference && FShow != TMeasureShow::FastMax && FShow != TMeasureShow::SlowMax;
+    if (MaxShown) {
         const QString Legend = QStringLiteral("— Max");
         Painter.setPen(QColor(MaxColour));
         Painter.drawText(width() - RightMargin - Metrics.horizontalAdvance(Legend),
@@ -273,8 +275,11 @@ void TMeasurePlot::paintEvent(QPaintEvent*) {
         Reference = FModel.TraceLevels(FTraces[DifferenceTrace()].Trace);
     else
         DrawTraces(Painter);
+    // A Max line lies under the live line; Max marks lie across the bars.
+    if (MaxShown && FLine)
+        DrawMaxMarks(Painter);
     DrawBands(Painter, Reference);
-    if (!Difference && FShow != TMeasureShow::FastMax && FShow != TMeasureShow::SlowMax)
+    if (MaxShown && !FLine)
         DrawMaxMarks(Painter);
 }
 

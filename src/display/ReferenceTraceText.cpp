@@ -1,6 +1,5 @@
 #include "display/ReferenceTraceText.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -51,17 +50,18 @@ bool ParsePower(std::string_view Item, std::pair<std::int32_t, double>& Power) {
 }
 
 bool ParsePowers(std::string_view Text, std::vector<std::pair<std::int32_t, double>>& Powers) {
-    while (!Text.empty()) {
+    for (;;) {
         if (Powers.size() == MaxPowers)
             return false;
-        const std::size_t End = std::min(Text.find(','), Text.size());
+        const std::size_t End = Text.find(',');
         std::pair<std::int32_t, double> Power;
         if (!ParsePower(Text.substr(0, End), Power))
             return false;
         Powers.push_back(Power);
-        Text.remove_prefix(std::min(End + 1, Text.size()));
+        if (End == std::string_view::npos)
+            return true;
+        Text.remove_prefix(End + 1);
     }
-    return !Powers.empty();
 }
 
 void AppendNumber(std::string& Text, double Value) {

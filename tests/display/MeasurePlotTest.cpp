@@ -74,8 +74,8 @@ TEST_P(MeasureAxis, EachLabelStandsOnTheRowOfItsLevel) {
     const QRect Area = Plot.PlotArea();
     const std::vector<int> Levels = Plot.AxisLevels();
     ASSERT_GE(Levels.size(), 3u);
-    EXPECT_EQ(Levels.front(), Case.Top);
-    EXPECT_EQ(Levels.back(), Case.Top - Case.Span);
+    EXPECT_LE(Levels.front(), Case.Top);
+    EXPECT_GE(Levels.back(), Case.Top - Case.Span);
     const int Reach = Plot.fontMetrics().height() / 2 + 2;
     for (const int Level : Levels) {
         // The row worked out from the plot area alone: the top of the axis on
@@ -190,8 +190,8 @@ TEST(MeasurePlot, TheWheelMovesTheTopAndStepsTheSpanAndADoubleClickPutsThemBack)
     for (int Step = 0; Step < 40; ++Step)
         Wheel(120, Qt::NoModifier);
     EXPECT_EQ(Plot.Top(), TMeasurePlot::MaxTop);
-    QMouseEvent Click(QEvent::MouseButtonDblClick, Inside, Plot.mapToGlobal(Inside),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent Click(QEvent::MouseButtonDblClick, Inside, Plot.mapToGlobal(Inside), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&Plot, &Click);
     EXPECT_EQ(Plot.Top(), 0);
     EXPECT_EQ(Plot.Span(), 90);
