@@ -25,6 +25,8 @@ const QChar Minus(0x2212);
 constexpr int LabelGap = 6;
 constexpr int RightMargin = 8;
 constexpr int FrequencyLabelGap = 8;
+// Reference lines stand out from the bars and the Max line.
+constexpr int TraceWidth = 2;
 // Axis steps in dB, the finest whose labels stand two lines apart is taken.
 constexpr std::array<int, 6> AxisSteps{1, 2, 5, 10, 20, 30};
 // Band steps for the frequency labels: those that divide an octave come first.
@@ -273,14 +275,15 @@ void TMeasurePlot::paintEvent(QPaintEvent*) {
     std::vector<double> Reference;
     if (Difference)
         Reference = FModel.TraceLevels(FTraces[DifferenceTrace()].Trace);
-    else
-        DrawTraces(Painter);
     // A Max line lies under the live line; Max marks lie across the bars.
+    // The references lie over both, to be compared with them.
     if (MaxShown && FLine)
         DrawMaxMarks(Painter);
     DrawBands(Painter, Reference);
     if (MaxShown && !FLine)
         DrawMaxMarks(Painter);
+    if (!Difference)
+        DrawTraces(Painter);
 }
 
 void TMeasurePlot::DrawAxis(QPainter& Painter) const {
@@ -389,12 +392,12 @@ void TMeasurePlot::DrawMaxMarks(QPainter& Painter) const {
 void TMeasurePlot::DrawTraces(QPainter& Painter) const {
     for (const TShownTrace& Shown : FTraces)
         if (Shown.Trace.Visible)
-            DrawLevels(Painter, FModel.TraceLevels(Shown.Trace), Shown.Colour);
+            DrawLevels(Painter, FModel.TraceLevels(Shown.Trace), Shown.Colour, TraceWidth);
 }
 
 void TMeasurePlot::DrawLevels(QPainter& Painter, const std::vector<double>& Levels,
-                              const QColor& Colour) const {
-    Painter.setPen(QPen(Colour, 1));
+                              const QColor& Colour, int Width) const {
+    Painter.setPen(QPen(Colour, Width));
     const std::size_t Count = std::min(Levels.size(), FModel.Layout().Count());
     QPolygon Line;
     const auto Flush = [&] {

@@ -106,8 +106,8 @@ private:
     void DrawBands(QPainter& Painter, const std::vector<double>& Reference) const;
     void DrawMaxMarks(QPainter& Painter) const;
     void DrawTraces(QPainter& Painter) const;
-    void DrawLevels(QPainter& Painter, const std::vector<double>& Levels,
-                    const QColor& Colour) const;
+    void DrawLevels(QPainter& Painter, const std::vector<double>& Levels, const QColor& Colour,
+                    int Width = 1) const;
     // Every how many bands a frequency label fits without touching the next.
     int LabelStep() const;
     double Measured(const TBandLevels& Levels) const;

@@ -67,11 +67,11 @@ QPixmap Swatch(const QColor& Colour) {
     return Picture;
 }
 
-QString TraceItemText(const TReferenceTrace& Trace) {
-    return QStringLiteral("%1 (%2 %3, 1/%4)")
+QString TraceDetails(const TReferenceTrace& Trace) {
+    return QStringLiteral("%1: %2 %3, stored at 1/%4 octave")
         .arg(QString::fromStdString(Trace.Name),
-             MeasureUnit(Trace.Weighting) == QStringLiteral("dBFS") ? QStringLiteral("Z")
-                                                                    : MeasureUnit(Trace.Weighting),
+             Trace.Weighting == TFrequencyWeighting::Z ? QStringLiteral("dBFS Z")
+                                                       : MeasureUnit(Trace.Weighting),
              QString::fromStdString(Trace.Quantity))
         .arg(Trace.StoredFraction);
 }
@@ -146,9 +146,16 @@ QWidget* TMeasureView::CreateControls() {
     comboStyle->addItems({QStringLiteral("Bars"), QStringLiteral("Line")});
     btnReset = new QPushButton(QStringLiteral("Reset"), Row);
     btnReset->setToolTip(QStringLiteral("Start Leq and Max again"));
-    for (QWidget* Control : std::initializer_list<QWidget*>{comboFraction, comboWeighting,
-                                                            comboShow, comboStyle, btnReset})
-        Layout->addWidget(Control);
+    Layout->addWidget(comboFraction);
+    Layout->addSpacing(6);
+    Layout->addWidget(new QLabel(QStringLiteral("Weighting"), Row));
+    Layout->addWidget(comboWeighting);
+    Layout->addSpacing(6);
+    Layout->addWidget(new QLabel(QStringLiteral("Show"), Row));
+    Layout->addWidget(comboShow);
+    Layout->addSpacing(6);
+    Layout->addWidget(comboStyle);
+    Layout->addWidget(btnReset);
     Layout->addStretch(1);
     return Row;
 }
@@ -163,6 +170,8 @@ QWidget* TMeasureView::CreateTraceColumn() {
     lbTraces = new QListWidget(Column);
     lbTraces->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     lbTraces->setMinimumHeight(40);
+    lbTraces->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lbTraces->setTextElideMode(Qt::ElideRight);
     Layout->addWidget(lbTraces, 1);
     auto* Buttons = new QHBoxLayout();
     btnStore = new QToolButton(Column);
@@ -315,7 +324,9 @@ void TMeasureView::FillTraceList() {
     const QSignalBlocker Quiet(lbTraces);
     lbTraces->clear();
     for (const TShownTrace& Shown : FTraces) {
-        auto* Item = new QListWidgetItem(Swatch(Shown.Colour), TraceItemText(Shown.Trace));
+        auto* Item =
+            new QListWidgetItem(Swatch(Shown.Colour), QString::fromStdString(Shown.Trace.Name));
+        Item->setToolTip(TraceDetails(Shown.Trace));
         Item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         Item->setCheckState(Shown.Trace.Visible ? Qt::Checked : Qt::Unchecked);
         lbTraces->addItem(Item);
