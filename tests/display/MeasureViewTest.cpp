@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPaintEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +29,18 @@ TReferenceTrace SampleTrace() {
     Trace.FinePowers = {{-70, 0.0}, {-69, 1.0 / 3.0}, {0, 0.1}, {1, 2.5e-9}};
     return Trace;
 }
+
+class TPaintCount : public QObject {
+public:
+    explicit TPaintCount(QWidget& Widget) { Widget.installEventFilter(this); }
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override {
+        Paints += Event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
 
 // The page on a model that has measured a steady tone.
 class MeasureViewFixture : public testing::Test {
@@ -56,15 +70,37 @@ TEST(ReferenceTraceText, ATraceReadsBackExactly) {
 }
 
 TEST(ReferenceTraceText, DamagedTextIsNoTraceAndSaysWhy) {
-    for (const char* Text : {"", "A;Leq;3;1;0:1", "Q;Leq;3;1;0:1;n", "A;Peak;3;1;0:1;n",
-                             "A;Leq;5;1;0:1;n", "A;Leq;3x;1;0:1;n", "A;Leq;3;2;0:1;n",
-                             "A;Leq;3;1;;n", "A;Leq;3;1;0:1,;n", "A;Leq;3;1;0:-1;n",
-                             "A;Leq;3;1;0:nan;n", "A;Leq;3;1;0:inf;n", "A;Leq;3;1;0.5:1;n",
-                             "A;Leq;3;1;0:1;", "A;Leq;3;1;99999999999:1;n"}) {
+    for (const char* Text :
+         {"", "A;Leq;3;1;0:1", "Q;Leq;3;1;0:1;n", "A;Peak;3;1;0:1;n", "A;Leq;5;1;0:1;n",
+          "A;Leq;3x;1;0:1;n", "A;Leq;3;2;0:1;n", "A;Leq;3;1;;n", "A;Leq;3;1;0:1,;n",
+          "A;Leq;3;1;0:-1;n", "A;Leq;3;1;0:nan;n", "A;Leq;3;1;0:inf;n", "A;Leq;3;1;0.5:1;n",
+          "A;Leq;3;1;0:1;", "A;Leq;3;1;99999999999:1;n"}) {
         std::string Why;
         EXPECT_FALSE(ReferenceTraceFromText(Text, Why)) << Text;
         EXPECT_FALSE(Why.empty()) << Text;
     }
+}
+
+TEST_F(MeasureViewFixture, ARunOfBlocksPaintsOnceAndNothingIsPaintedWhileHidden) {
+    {
+        TMeasureView View(Model);
+        View.resize(700, 320);
+        View.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&View));
+        QCoreApplication::processEvents();
+        TPaintCount Count(View.Plot());
+        FeedTone(Model, 1000.0, -20.0, 0.5);
+        QTest::qWait(100);
+        EXPECT_EQ(Count.Paints, 1);
+        View.hide();
+        Count.Paints = 0;
+        FeedTone(Model, 1000.0, -20.0, 0.5);
+        QTest::qWait(100);
+        EXPECT_EQ(Count.Paints, 0);
+    }
+    // The page that went no longer hears from the model.
+    FeedTone(Model, 1000.0, -20.0, 0.2);
+    QCoreApplication::processEvents();
 }
 
 TEST_F(MeasureViewFixture, TheControlsSetTheModelAndTheTitle) {
