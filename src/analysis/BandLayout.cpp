@@ -1,7 +1,8 @@
 #include "analysis/BandLayout.h"
 
+#include "analysis/NumberText.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -63,13 +64,6 @@ double PreferredThird(std::int32_t Third) {
     return ScaleByPowerOfTen(R10[static_cast<std::size_t>(Step)], Decade + 1);
 }
 
-// Shortest form that reads back the same, in fixed notation: no trailing zeros.
-std::string ShortestFixed(double Value) {
-    char Text[64];
-    const auto Result = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::fixed);
-    return Result.ec == std::errc() ? std::string(Text, Result.ptr) : std::string();
-}
-
 } // namespace
 
 bool TBandLayout::IsFraction(std::int32_t BandsPerOctave) {
@@ -100,9 +94,14 @@ std::int32_t TBandLayout::BandAt(double Hz) const {
 
 std::string TBandLayout::Label(std::size_t Index) const {
     const double Nominal = FBands[Index].Nominal;
-    if (Nominal < 1000.0)
-        return ShortestFixed(Nominal);
-    return ShortestFixed(Nominal / 1000.0) + 'k';
+    std::string Text;
+    if (Nominal < 1000.0) {
+        AppendShortest(Text, Nominal);
+    } else {
+        AppendShortest(Text, Nominal / 1000.0);
+        Text += 'k';
+    }
+    return Text;
 }
 
 std::string TBandLayout::FractionName(std::int32_t BandsPerOctave) {

@@ -1,9 +1,10 @@
 #include "analysis/BandTable.h"
 
+#include "analysis/BandLayout.h"
+#include "analysis/NumberText.h"
 #include "files/OutputFile.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace vireon {
@@ -12,26 +13,6 @@ namespace {
 
 const char* const Header = "band,low_hz,centre_hz,high_hz,start_bin,last_bin,level_db,peak_db,"
                            "average_db,reference_db\n";
-
-// Fixed-point with Decimals digits, independent of the C and C++ locales.
-// Rounded first so that a value just below zero is written 0.0, not -0.0.
-void AppendFixed(std::string& Out, double Value, int Decimals) {
-    const double Scale = std::pow(10.0, Decimals);
-    double Rounded = std::round(Value * Scale) / Scale;
-    if (Rounded == 0.0)
-        Rounded = 0.0;
-    char Text[64];
-    const auto Result =
-        std::to_chars(Text, Text + sizeof Text, Rounded, std::chars_format::fixed, Decimals);
-    if (Result.ec == std::errc())
-        Out.append(Text, Result.ptr);
-}
-
-void AppendInteger(std::string& Out, long long Value) {
-    char Text[24];
-    const auto Result = std::to_chars(Text, Text + sizeof Text, Value);
-    Out.append(Text, Result.ptr);
-}
 
 } // namespace
 
@@ -42,7 +23,6 @@ std::string BandsCsv(const TQuorSpectrumModel& Model,
     const double BinWidth =
         Model.BufferSize > 0 ? static_cast<double>(Model.SampleRate) / Model.BufferSize : 0.0;
     const bool InDecibels = Model.DecibelScale() && Model.Gain > 0.0 && std::isfinite(Model.Gain);
-    const auto Range = static_cast<double>(Model.DecibelRange());
 
     std::string Out = Header;
     Out.reserve(Out.size() + 80 * TQuorSpectrumModel::BandCount);
@@ -71,7 +51,7 @@ std::string BandsCsv(const TQuorSpectrumModel& Model,
         for (const float Value : {Band.Level, Band.Peak, Band.Average}) {
             Out += ',';
             if (InDecibels)
-                AppendFixed(Out, Value / Model.Gain - Range, 1);
+                AppendFixed(Out, PictureValueToDb(Value, Model.Gain, Model.DecibelRange()), 1);
         }
         Out += ',';
         if (ReferenceDb && std::isfinite((*ReferenceDb)[static_cast<std::size_t>(I)]))

@@ -52,22 +52,36 @@ void THalfBandDecimator::Clear() {
 
 std::int32_t THalfBandDecimator::Process(const float* In, std::int32_t Count, float* Out) {
     std::int32_t Written = 0;
+    std::int32_t Next = FNext;
+    bool KeepNext = FKeepNext;
+    const float* C = FCoefficients.data();
     for (std::int32_t I = 0; I < Count; ++I) {
-        FHistory[FNext] = FHistory[FNext + Ring] = In[I];
-        FNext = FNext + 1 == Ring ? 0 : FNext + 1;
-        FKeepNext = !FKeepNext;
+        FHistory[Next] = FHistory[Next + Ring] = In[I];
+        Next = Next + 1 == Ring ? 0 : Next + 1;
+        KeepNext = !KeepNext;
         // Only the outputs kept are computed.
-        if (!FKeepNext)
+        if (!KeepNext)
             continue;
-        // The newest Taps inputs, oldest first, end at Window[Taps - 1].
-        const float* Window = FHistory.data() + FNext + 1;
-        float Sum = FCentre * Window[Centre];
-        for (std::int32_t P = 0; P < Pairs; ++P) {
-            const std::int32_t Offset = 2 * P + 1;
-            Sum += FCoefficients[P] * (Window[Centre - Offset] + Window[Centre + Offset]);
+        // The newest Taps inputs, oldest first, end at W[Taps - 1]; the
+        // pairs around the centre are summed four at a time, so that each
+        // addition need not wait for the one before.
+        const float* W = FHistory.data() + Next + 1;
+        const float* Below = W + Centre - 1; // offset 1 below the centre
+        const float* Above = W + Centre + 1;
+        float S0 = FCentre * W[Centre];
+        float S1 = 0.0f;
+        float S2 = 0.0f;
+        float S3 = 0.0f;
+        for (std::int32_t P = 0; P < Pairs; P += 4) {
+            S0 += C[P] * (Below[-2 * P] + Above[2 * P]);
+            S1 += C[P + 1] * (Below[-2 * P - 2] + Above[2 * P + 2]);
+            S2 += C[P + 2] * (Below[-2 * P - 4] + Above[2 * P + 4]);
+            S3 += C[P + 3] * (Below[-2 * P - 6] + Above[2 * P + 6]);
         }
-        Out[Written++] = Sum;
+        Out[Written++] = (S0 + S1) + (S2 + S3);
     }
+    FNext = Next;
+    FKeepNext = KeepNext;
     return Written;
 }
 

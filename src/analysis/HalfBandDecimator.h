@@ -27,6 +27,7 @@ private:
     // Every odd offset from the centre has a coefficient; even ones are zero.
     static constexpr std::int32_t Pairs = (Centre + 1) / 2;
     static constexpr std::int32_t Ring = Taps + 1;
+    static_assert(Pairs % 4 == 0, "the sums run four pairs at a time");
 
     std::array<float, Pairs> FCoefficients{}; // for offsets 1, 3, 5, ...
     float FCentre = 0.5f;

@@ -50,8 +50,6 @@ struct TBinWeight {
     double Weight;
 };
 
-} // namespace
-
 // One analysis stage: its own blocks at the rate fs / 2^s, its bins' powers
 // and their time weightings.
 struct TStage {
@@ -67,6 +65,8 @@ struct TStage {
     std::int64_t Blocks = 0;
     std::int64_t LeqBlocks = 0;
 };
+
+} // namespace
 
 struct TMeasurementModel::TImpl {
     std::int32_t Rate = DefaultRate;
@@ -238,6 +238,9 @@ void TMeasurementModel::TImpl::BuildWeights() {
 std::pair<double, double> TMeasurementModel::TImpl::PowersBetween(double Low, double High) const {
     double Level = 0.0;
     double Leq = 0.0;
+    // Nothing between edges the wrong way round or not numbers.
+    if (!(Low < High))
+        return {Level, Leq};
     for (std::size_t S = 0; S < Stages.size(); ++S) {
         const TStage& Stage = Stages[S];
         if (Stage.Blocks == 0)

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "analysis/BandLayout.h"
 #include "analysis/BandTable.h"
 #include "analysis/MeasurementModel.h"
 #include "analysis/ToneText.h"
@@ -469,7 +470,8 @@ void TForm1::StoreReference1Click(QObject*) {
     // sound would stand.
     TQuorSpectrumDisplay::TReference Reference{};
     for (std::size_t Band = 0; Band < Reference.size(); ++Band)
-        Reference[Band] = (*Bands)[Band].Average / Model.Gain - Model.DecibelRange();
+        Reference[Band] =
+            PictureValueToDb((*Bands)[Band].Average, Model.Gain, Model.DecibelRange());
     SpectrumDisplay->SetReference(Reference);
 }
 

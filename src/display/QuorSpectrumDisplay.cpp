@@ -1,5 +1,6 @@
 #include "display/QuorSpectrumDisplay.h"
 
+#include "analysis/BandLayout.h"
 #include "analysis/LevelMath.h"
 #include "display/OnScreen.h"
 
@@ -717,7 +718,8 @@ std::int32_t TQuorSpectrumDisplay::BandAt(const QPoint& Point) const {
 
 QString TQuorSpectrumDisplay::BandReadout(std::int32_t Index) const {
     const auto Decibels = [this](double Value) {
-        return FModel.Gain > 0.0 ? Value / FModel.Gain - FModel.DecibelRange() : 0.0;
+        return FModel.Gain > 0.0 ? PictureValueToDb(Value, FModel.Gain, FModel.DecibelRange())
+                                 : 0.0;
     };
     const auto Number = [](double Value) {
         return QString::number(Value, 'f', 1).replace(QLatin1Char('-'), QChar(0x2212));
@@ -772,7 +774,8 @@ void TQuorSpectrumDisplay::SetReference(const std::optional<TReference>& Value) 
 void TQuorSpectrumDisplay::DrawReference() {
     const double Top = FModel.TopLevel();
     const auto Y = [this, Top](std::int32_t Band) {
-        const double Level = ((*FReference)[Band] + FModel.DecibelRange()) * FModel.Gain;
+        const double Level =
+            DbToPictureValue((*FReference)[Band], FModel.Gain, FModel.DecibelRange());
         return LevelToY(std::clamp(Level, 0.0, Top));
     };
     OverlayMoveTo(BarWidth / 2, Y(0));
