@@ -150,10 +150,11 @@ QString TMeasurePlot::Title() const {
 
 QString TMeasurePlot::Readout() const {
     const TBandLayout& Layout = FModel.Layout();
-    if (FCursorBand < 0 || static_cast<std::size_t>(FCursorBand) >= Layout.Count() ||
-        static_cast<std::size_t>(FCursorBand) >= FModel.Bands().size())
+    // The band under the mouse now: a new fraction puts another band there.
+    const int Under = BandAtX(FCursorX);
+    if (Under < 0 || static_cast<std::size_t>(Under) >= FModel.Bands().size())
         return QString();
-    const auto Index = static_cast<std::size_t>(FCursorBand);
+    const auto Index = static_cast<std::size_t>(Under);
     const TBand& Band = Layout.Band(Index);
     const TBandLevels& Levels = FModel.Bands()[Index];
     QString Text = QStringLiteral("%1 (%2 – %3 Hz)  level %4  Leq %5  Max %6 %7")
@@ -422,20 +423,19 @@ void TMeasurePlot::DrawLevels(QPainter& Painter, const std::vector<double>& Leve
 }
 
 void TMeasurePlot::mouseMoveEvent(QMouseEvent* Event) {
-    const int Band = PlotArea().contains(Event->position().toPoint())
-                         ? BandAtX(Event->position().toPoint().x())
-                         : -1;
-    if (Band != FCursorBand) {
-        FCursorBand = Band;
+    const QPoint At = Event->position().toPoint();
+    const int X = PlotArea().contains(At) ? At.x() : -1;
+    const bool NewBand = BandAtX(X) != BandAtX(FCursorX);
+    FCursorX = X;
+    if (NewBand)
         emit CursorMoved();
-    }
 }
 
 void TMeasurePlot::leaveEvent(QEvent*) {
-    if (FCursorBand != -1) {
-        FCursorBand = -1;
+    const bool WasOnBand = BandAtX(FCursorX) >= 0;
+    FCursorX = -1;
+    if (WasOnBand)
         emit CursorMoved();
-    }
 }
 
 void TMeasurePlot::wheelEvent(QWheelEvent* Event) {

@@ -98,6 +98,7 @@ protected:
     // The value drawn for a band: the chosen quantity, or in a difference
     // that less the reference's (NaN where there is none).
     double ShownValue(std::size_t Index, const std::vector<double>& Reference) const;
+    // The band whose column holds X; -1 outside them.
     int BandAtX(int X) const;
 
 private:
@@ -119,7 +120,8 @@ private:
     bool FDifference = false;
     int FTop = DefaultTop;
     int FSpan = DefaultSpan;
-    int FCursorBand = -1;
+    // The mouse over the plot area, in x; -1 away from it.
+    int FCursorX = -1;
 };
 
 } // namespace vireon

@@ -154,6 +154,28 @@ TEST(MeasurePlot, ADifferenceStandsOnZeroAsFarAsTheLiveLeqIsAboveTheReference) {
     EXPECT_NE(Image.pixel(Centre, Plot.RowOf(-1.0)), BarColour);
 }
 
+TEST(MeasurePlot, TheReadoutNamesTheBandUnderTheMouseItsEdgesAndLevels) {
+    TMeasurementModel Model;
+    Model.PrepareCapture(44100, 4096, TdspWindow::fwHanning);
+    FeedTone(Model, 1000.0, -20.0, 1.0);
+    const std::vector<TShownTrace> Traces;
+    MeasurePlotProbe Plot(Model, Traces);
+    ShowOffScreen(Plot, 640, 320);
+    const auto Band = static_cast<std::size_t>(Model.Layout().BandAt(1000.0));
+    const QPointF At((Plot.ColumnLeft(Band) + Plot.ColumnRight(Band)) / 2, Plot.height() / 2);
+    QMouseEvent Move(QEvent::MouseMove, At, Plot.mapToGlobal(At), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&Plot, &Move);
+    const TBandLevels& Levels = Model.Bands()[Band];
+    EXPECT_EQ(Plot.Readout(),
+              QStringLiteral("1k (891 – 1122 Hz)  level %1  Leq %2  Max %3 dBFS")
+                  .arg(LevelText(Levels.Level), LevelText(Levels.Leq), LevelText(Levels.Max)));
+    EXPECT_TRUE(LevelText(Levels.Leq).startsWith(QString(QChar(0x2212)) + "20."));
+    QEvent Leave(QEvent::Leave);
+    QApplication::sendEvent(&Plot, &Leave);
+    EXPECT_TRUE(Plot.Readout().isEmpty());
+}
+
 TEST(MeasurePlot, TheTitleNamesWeightingAndQuantity) {
     struct Case {
         TFrequencyWeighting Weighting;
