@@ -210,7 +210,7 @@ void TMeasureView::ConnectControls() {
             [this](int Index) { FPlot->SetLine(Index == 1); });
     connect(btnReset, &QPushButton::clicked, this, [this] {
         FModel.Reset();
-        Refresh();
+        ShowChanges();
     });
     connect(btnDeleteTrace, &QPushButton::clicked, this, [this] {
         if (lbTraces->currentRow() >= 0)
@@ -218,7 +218,7 @@ void TMeasureView::ConnectControls() {
     });
     connect(cbDifference, &QCheckBox::toggled, this, [this](bool Checked) {
         FPlot->SetDifference(Checked);
-        CheckTraces();
+        ShowChanges();
     });
     connect(lbTraces, &QListWidget::itemChanged, this, &TMeasureView::TraceItemChanged);
     connect(FPlot, &TMeasurePlot::CursorMoved, this,
@@ -227,12 +227,12 @@ void TMeasureView::ConnectControls() {
 
 void TMeasureView::ApplyFraction() {
     FModel.SetFraction(comboFraction->currentData().toInt());
-    Refresh();
+    ShowChanges();
 }
 
 void TMeasureView::ApplyWeighting() {
     FModel.SetWeighting(static_cast<TFrequencyWeighting>(comboWeighting->currentData().toInt()));
-    Refresh();
+    ShowChanges();
 }
 
 void TMeasureView::ApplyShow() {
@@ -241,7 +241,7 @@ void TMeasureView::ApplyShow() {
     if (ShowsTimeWeighting(Show, Weighting) && Weighting != FModel.TimeWeighting())
         FModel.SetTimeWeighting(Weighting);
     FPlot->SetShow(Show);
-    Refresh();
+    ShowChanges();
 }
 
 void TMeasureView::StoreClick(bool Leq) {
@@ -284,8 +284,7 @@ bool TMeasureView::StoreTrace(const QString& Name, bool Leq) {
 void TMeasureView::AddTrace(TReferenceTrace Trace) {
     FTraces.push_back({std::move(Trace), UnusedColour()});
     FillTraceList();
-    CheckTraces();
-    FPlot->update();
+    ShowChanges();
 }
 
 QColor TMeasureView::UnusedColour() const {
@@ -301,8 +300,7 @@ void TMeasureView::DeleteTrace(std::size_t Index) {
         return;
     FTraces.erase(FTraces.begin() + static_cast<std::ptrdiff_t>(Index));
     FillTraceList();
-    CheckTraces();
-    FPlot->update();
+    ShowChanges();
 }
 
 void TMeasureView::SetTraceVisible(std::size_t Index, bool Visible) {
@@ -316,8 +314,7 @@ void TMeasureView::TraceItemChanged(QListWidgetItem* Item) {
     if (Row < 0 || static_cast<std::size_t>(Row) >= FTraces.size())
         return;
     FTraces[static_cast<std::size_t>(Row)].Trace.Visible = Item->checkState() == Qt::Checked;
-    CheckTraces();
-    FPlot->update();
+    ShowChanges();
 }
 
 void TMeasureView::FillTraceList() {
@@ -354,6 +351,11 @@ void TMeasureView::Refresh() {
 
 void TMeasureView::showEvent(QShowEvent* Event) {
     QWidget::showEvent(Event);
+    ShowChanges();
+}
+
+void TMeasureView::ShowChanges() {
+    FPlot->update();
     ReadoutText->setText(FPlot->Readout());
     CheckTraces();
 }

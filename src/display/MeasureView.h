@@ -86,6 +86,8 @@ private:
     // any number of blocks in between.
     void BlockDone();
     void Refresh();
+    // After a choice of the user: the plot, the readout and what the page says of the traces.
+    void ShowChanges();
     // Says when the trace a difference needs is missing, or a shown trace
     // has no band in the current layout.
     void CheckTraces();
