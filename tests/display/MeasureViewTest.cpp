@@ -4,12 +4,16 @@
 #include "display/MeasureView.h"
 #include "display/ReferenceTraceText.h"
 
+#include "common/ModalDialog.h"
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPaintEvent>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -133,6 +137,29 @@ TEST_F(MeasureViewFixture, ANinthTraceIsRefusedWithAMessage) {
             EXPECT_NE(View.Traces()[First].Colour, View.Traces()[Second].Colour);
     View.DeleteTrace(0);
     EXPECT_TRUE(View.StoreTrace("one more", true));
+}
+
+TEST_F(MeasureViewFixture, StoreAsksForANameAndOffersTheNextReferenceNumber) {
+    TMeasureView View(Model);
+    QAction* Store = View.btnStore->defaultAction();
+    QString Offered;
+    EXPECT_TRUE(WithModal<QInputDialog>(Store, [&](QInputDialog& Dialog) {
+        Offered = Dialog.textValue();
+        Dialog.setTextValue("Kitchen");
+        Dialog.accept();
+    }));
+    EXPECT_EQ(Offered, "Reference 1");
+    ASSERT_EQ(View.Traces().size(), 1u);
+    EXPECT_EQ(View.Traces()[0].Trace.Name, "Kitchen");
+    EXPECT_EQ(View.Traces()[0].Trace.Quantity, "Leq");
+    // Cancelled: nothing is kept.
+    EXPECT_TRUE(WithModal<QInputDialog>(Store, [](QInputDialog&) {}));
+    EXPECT_EQ(View.Traces().size(), 1u);
+    for (int Stored = 1; Stored < 8; ++Stored)
+        ASSERT_TRUE(View.StoreTrace(QString(), true));
+    // Full: no name is asked for, and the page says why.
+    EXPECT_FALSE(WithModal<QInputDialog>(Store, [](QInputDialog&) {}));
+    EXPECT_TRUE(View.StatusText->text().contains("Eight reference traces are kept already"));
 }
 
 TEST_F(MeasureViewFixture, ChoicesAndTracesSurviveSavingAndLoading) {
