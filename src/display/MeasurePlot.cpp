@@ -305,6 +305,12 @@ void TMeasurePlot::DrawAxis(QPainter& Painter) const {
     }
 }
 
+int TMeasurePlot::LabelLeft(std::size_t Index, int Width) const {
+    // Centred under the band, but kept inside the widget.
+    const int Centre = (ColumnLeft(Index) + ColumnRight(Index)) / 2;
+    return std::clamp(Centre - Width / 2, 0, std::max(0, width() - Width));
+}
+
 int TMeasurePlot::LabelStep() const {
     const TBandLayout& Layout = FModel.Layout();
     const QFontMetrics Metrics = fontMetrics();
@@ -316,7 +322,7 @@ int TMeasurePlot::LabelStep() const {
                 continue;
             const int Width =
                 Metrics.horizontalAdvance(QString::fromStdString(Layout.Label(Index)));
-            const int Left = (ColumnLeft(Index) + ColumnRight(Index)) / 2 - Width / 2;
+            const int Left = LabelLeft(Index, Width);
             Fits = Left >= LastRight + FrequencyLabelGap;
             LastRight = Left + Width;
         }
@@ -340,8 +346,7 @@ void TMeasurePlot::DrawFrequencyLabels(QPainter& Painter) const {
         const int Width = Metrics.horizontalAdvance(Text);
         const int Centre = (ColumnLeft(Index) + ColumnRight(Index)) / 2;
         Painter.drawLine(Centre, Area.bottom() + 1, Centre, Area.bottom() + 3);
-        Painter.drawText(std::clamp(Centre - Width / 2, 0, std::max(0, width() - Width)), Baseline,
-                         Text);
+        Painter.drawText(LabelLeft(Index, Width), Baseline, Text);
     }
 }
 

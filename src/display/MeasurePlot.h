@@ -111,6 +111,7 @@ private:
                     int Width = 1) const;
     // Every how many bands a frequency label fits without touching the next.
     int LabelStep() const;
+    int LabelLeft(std::size_t Index, int Width) const;
     double Measured(const TBandLevels& Levels) const;
 
     const TMeasurementModel& FModel;
