@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/SettingsValues.h"
+
 #include <QSettings>
 #include <QString>
 
@@ -11,10 +13,10 @@ namespace vireon {
 // The per-user key "Orlindt/Vireon" that holds the main window's choices, one
 // 32-bit integer per value, plus the name of the recording device. Opening it
 // creates it when it is missing.
-class TSettingsKey {
+class TSettingsKey : public TSettingsValues {
 public:
     TSettingsKey();
-    ~TSettingsKey();
+    ~TSettingsKey() override;
 
     // Whether the key could be opened or created. When it cannot, callers do
     // nothing at all with it. A file that cannot be parsed opens as an empty
@@ -33,11 +35,11 @@ public:
     bool Writable() const;
     // Throws std::runtime_error when the value is missing or is not a 32-bit
     // integer, so a caller treats both alike.
-    std::int32_t ReadInteger(const QString& Name) const;
+    std::int32_t ReadInteger(const QString& Name) const override;
     // Empty when the value is missing.
-    QString ReadString(const QString& Name) const;
-    void WriteInteger(const QString& Name, std::int32_t Value);
-    void WriteString(const QString& Name, const QString& Value);
+    QString ReadString(const QString& Name) const override;
+    void WriteInteger(const QString& Name, std::int32_t Value) override;
+    void WriteString(const QString& Name, const QString& Value) override;
     // Writes the key back to its file; false when the file could not be written.
     bool Flush();
 

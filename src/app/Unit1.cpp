@@ -13,6 +13,7 @@
 #include "app/dialogs/SaveFileChooser.h"
 #include "app/dialogs/ShellCommands.h"
 #include "capture/WaveRecorders.h"
+#include "display/MeasureView.h"
 #include "display/OnScreen.h"
 #include "display/PictureFile.h"
 #include "display/QuorScope.h"
@@ -158,6 +159,9 @@ TForm1::~TForm1() {
     // The recorder may still hand over a last buffer while it stops; the
     // displays must still be there for it.
     delete Rec;
+    // The view unsubscribes from the model, which goes before the form's children.
+    delete MeasureView;
+    MeasureView = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -215,6 +219,7 @@ void TForm1::FormCreate(QObject*) {
     ListDevices();
     CreateDisplays();
     ConnectFanOut();
+    CreateMeasurePage();
     LoadSettings();
     ShowChosenDeviceState();
     ShowWindowName();
@@ -261,6 +266,23 @@ void TForm1::CreateDisplays() {
                    ? QStringLiteral("%1 Hz").arg(SpectrumDisplay->Model().BandFrequency(Band))
                    : QStringLiteral("band %1").arg(Band);
     };
+}
+
+void TForm1::CreateMeasurePage() {
+    MeasureView = new TMeasureView(*FMeasurement);
+    MeasureLayout->addWidget(MeasureView);
+    FRealTimeHeight = PageControl->maximumHeight();
+    connect(PageControl, &QTabWidget::currentChanged, this, &TForm1::FitPageControl);
+}
+
+void TForm1::FitPageControl() {
+    const bool Measuring = PageControl->currentWidget() == MeasureSheet;
+    PageControl->setMaximumHeight(Measuring ? QWIDGETSIZE_MAX : FRealTimeHeight);
+    PageControl->setSizePolicy(QSizePolicy::Preferred,
+                               Measuring ? QSizePolicy::Expanding : QSizePolicy::Preferred);
+    ClientSpacer->changeSize(0, 0, QSizePolicy::Minimum,
+                             Measuring ? QSizePolicy::Fixed : QSizePolicy::Expanding);
+    ClientLayout->invalidate();
 }
 
 void TForm1::FormClose(QObject*) {
@@ -661,14 +683,10 @@ void TForm1::LoadSettings() {
     LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
               [&] { FFTSize = 4096; });
     SpectrumDisplay->SetReference(ReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
-    // The page left open last time; one that no longer exists leaves the first.
+    MeasureView->LoadState(Key);
     LoadGroup(
-        [&] {
-            const std::int32_t Page = Key.ReadInteger(QStringLiteral("Page"));
-            if (Page >= 0 && Page < PageControl->count())
-                PageControl->setCurrentIndex(Page);
-        },
-        [] {});
+        [&] { PageControl->setCurrentIndex(Key.ReadInteger(QStringLiteral("Page")) == 1 ? 1 : 0); },
+        [&] { PageControl->setCurrentIndex(0); });
     setWindowTitle(QStringLiteral("(Orlindt) - Vireon"));
     if (Key.NotARegularFile() || !Key.Writable())
         ShowSettingsProblem(Key);
@@ -728,6 +746,7 @@ void TForm1::SaveSettings() {
     Key.WriteInteger(QStringLiteral("Width"), *Bounds.Width);
     Key.WriteInteger(QStringLiteral("Height"), *Bounds.Height);
     Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
+    MeasureView->SaveState(Key);
     Key.WriteInteger(QStringLiteral("Page"), PageControl->currentIndex());
     // A store that cannot be written keeps nothing; the program goes on as
     // before, and the user learns that changes will not be kept.

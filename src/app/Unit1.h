@@ -20,6 +20,7 @@ namespace vireon {
 class TDeviceChoice;
 class TLiveAudioRecorder;
 class TMeasurementModel;
+class TMeasureView;
 class TQuorScope;
 class TQuorSpectrumDisplay;
 class TfrmSampleSetup;
@@ -47,6 +48,8 @@ public:
     // strip goes with ScopePanel.
     TQuorSpectrumDisplay* SpectrumDisplay = nullptr;
     TQuorScope* ScopeDisplay = nullptr;
+    // The Measure page's view of Measurement(); it goes with the form.
+    TMeasureView* MeasureView = nullptr;
 
     // What every number the window shows or writes is read from.
     TMeasurementModel& Measurement() { return *FMeasurement; }
@@ -111,6 +114,10 @@ private:
     // Each recorded buffer goes to both models, then to the views.
     void ConnectFanOut();
     void ShowBlock();
+    void CreateMeasurePage();
+    // The Real Time page keeps its fixed height; the Measure page takes
+    // whatever height the window has.
+    void FitPageControl();
     void StartCapture();
     // The recorder closed without being asked: the device went away.
     void RecDeactivate(QObject* Sender);
@@ -135,6 +142,9 @@ private:
     // form, where Space and F work; typing into the box needs a click there.
     void FocusFormAfterListChoice();
 
+    std::unique_ptr<TMeasurementModel> FMeasurement;
+    // The page control's height as the form gives it, for the Real Time page.
+    int FRealTimeHeight = 0;
     bool FClosed = false;
     // The FFT Window list's own window, and whether it has just closed: a
     // choice from it follows in the same round of the event loop, if any.
@@ -153,7 +163,6 @@ private:
     TWindowBounds FBounds{TWindowBounds::PlatformCanPlace()};
     // The sound lost since Start that the status panel shows, in ms.
     std::uint64_t FShownLostMs = 0;
-    std::unique_ptr<TMeasurementModel> FMeasurement;
     TBufferFanOut FFanOut;
 };
 

@@ -249,9 +249,10 @@ TEST_F(Settings, ADamagedFileGivesFirstRunDefaultsAndIsWrittenCleanlyAtClose) {
     EXPECT_EQ(Written.value("PeakSpeed").toString(), "4");
     EXPECT_EQ(Written.value("FFTSize").toString(), "4096");
     EXPECT_EQ(Written.value("Device").toString(), "-1");
-    // Only what the close wrote: the nine values, the device name and the
-    // reference, nothing salvaged from the damaged file.
-    EXPECT_EQ(Written.allKeys().size(), 11) << Written.allKeys().join(',').toStdString();
+    // Only what the close wrote: the nine values, the device name, the
+    // reference, the page shown and the Measure page's seven choices and
+    // eight trace slots, nothing salvaged from the damaged file.
+    EXPECT_EQ(Written.allKeys().size(), 27) << Written.allKeys().join(',').toStdString();
 }
 
 TEST_F(Settings, AStoreThatCannotBeCreatedIsLeftAloneAndTheProgramGoesOn) {
