@@ -257,6 +257,7 @@ void TForm1::CreateDisplays() {
     SpectrumDisplay->ShowPeaks = true;
     SpectrumDisplay->ShowAverage = true;
     SpectrumDisplay->Model().FadeFactor = 0.9f;
+    SpectrumDisplay->SetMeasurement(FMeasurement.get());
     ScopeDisplay = new TQuorScope();
     FillPanel(ScopePanel, ScopeDisplay);
     ToneReadout->installEventFilter(this);

@@ -2,6 +2,8 @@
 
 #include "analysis/BandLayout.h"
 #include "analysis/LevelMath.h"
+#include "analysis/MeasurementModel.h"
+#include "display/MeasureText.h"
 #include "display/OnScreen.h"
 
 #include <QFontMetrics>
@@ -565,27 +567,27 @@ std::int32_t TQuorSpectrumDisplay::BandAt(const QPoint& Point) const {
 }
 
 QString TQuorSpectrumDisplay::BandReadout(std::int32_t Index) const {
-    const auto Decibels = [this](double Value) {
-        return FModel.Gain > 0.0 ? PictureValueToDb(Value, FModel.Gain, FModel.DecibelRange())
-                                 : 0.0;
-    };
-    const auto Number = [](double Value) {
-        return QString::number(Value, 'f', 1).replace(QLatin1Char('-'), QChar(0x2212));
-    };
     // The frequencies the band sums; before capture, the band's own.
     const auto [Low, High] = FModel.BandEdges(Index);
-    const QString Range =
-        std::isnan(Low)
-            ? QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index))
-            : QStringLiteral("%1 \u2013 %2 Hz").arg(Low, 0, 'f', 0).arg(High, 0, 'f', 0);
-    const TQuorValue& Value = Band(Index);
-    QString Text = QStringLiteral("%1\nlevel %2 dBFS\npeak %3 dBFS\naverage %4 dBFS")
-                       .arg(Range, Number(Decibels(Value.Level)), Number(Decibels(Value.Peak)),
-                            Number(Decibels(Value.Average)));
-    if (FReference) {
-        const double Difference = Decibels(Value.Level) - (*FReference)[Index];
-        Text += QStringLiteral("\nto reference %1%2 dB")
-                    .arg(Difference >= 0.0 ? QStringLiteral("+") : QString(), Number(Difference));
+    const bool Known = !std::isnan(Low);
+    QString Text = Known
+                       ? QStringLiteral("%1 \u2013 %2 Hz").arg(Low, 0, 'f', 0).arg(High, 0, 'f', 0)
+                       : QStringLiteral("%1 Hz").arg(FModel.BandFrequency(Index));
+    // Numbers come from the measurement, never from the bar: the gain, the
+    // fade and peak hold change the picture, not what was measured.
+    if (!FMeasurement || !Known)
+        return Text;
+    const TBandLevels Measured = FMeasurement->Between(Low, High);
+    const QString Unit = MeasureUnit(FMeasurement->Weighting());
+    Text += QStringLiteral("\nlevel %1 %2 %3\nLeq %4 %2")
+                .arg(LevelText(Measured.Level), Unit,
+                     QString::fromStdString(TimeWeightingName(FMeasurement->TimeWeighting())),
+                     LevelText(Measured.Leq));
+    if (FReference && std::isfinite(Measured.Leq) && std::isfinite((*FReference)[Index])) {
+        const double Difference = Measured.Leq - (*FReference)[Index];
+        Text +=
+            QStringLiteral("\nLeq to reference %1%2 dB")
+                .arg(Difference >= 0.0 ? QStringLiteral("+") : QString(), LevelText(Difference));
     }
     return Text;
 }

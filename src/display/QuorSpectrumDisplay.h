@@ -17,6 +17,8 @@
 
 namespace vireon {
 
+class TMeasurementModel;
+
 // The spectrum analyser control: a view of its own spectrum model, drawn as
 // gradient bars with scales, meters and a clip light. It paints after each
 // block the model completes and after each 50 ms tick of the model. Either
@@ -61,10 +63,13 @@ public:
     // when the display paints, they leave the model as the timer would have.
     void CatchUpTicks();
 
+    // What the readout reads its numbers from; none: it names the band only.
+    void SetMeasurement(const TMeasurementModel* Measurement) { FMeasurement = Measurement; }
+
     // The band under a point of the widget; -1 outside the bars.
     std::int32_t BandAt(const QPoint& Point) const;
-    // What the readout says of a band: its frequencies, level, peak and
-    // average in dBFS, and the difference to the reference when one is stored.
+    // What the readout says of a band: its frequencies, its measured level
+    // and Leq, and the Leq's difference to the reference when one is stored.
     QString BandReadout(std::int32_t Index) const;
 
 protected:
@@ -170,6 +175,7 @@ private:
     std::int32_t FHeldRight = 0;
     bool FHeldClipping = false;
     std::optional<TReference> FReference;
+    const TMeasurementModel* FMeasurement = nullptr;
     TReadoutBox* FReadout = nullptr;
     TTickClock FClock;
     // What the bar area of the back buffer shows; none before the first

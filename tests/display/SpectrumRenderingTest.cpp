@@ -1,5 +1,7 @@
 #include "DisplayTestSupport.h"
 #include "SpectrumProbe.h"
+#include "analysis/MeasurementModel.h"
+#include "common/StereoSignals.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -424,6 +426,14 @@ TEST_F(SpectrumRendering, ReferenceRunsThroughTheBandCentresAtItsLevelUnderTheGa
 
 TEST_F(SpectrumRendering, ReadoutFollowsTheMouseBesideTheBarItReads) {
     StartCapture(Display, 44100, 8192);
+    // The numbers are the measurement's: a -24 dBFS tone in band 34, whose
+    // bar stands elsewhere.
+    TMeasurementModel Measurement;
+    Measurement.PrepareCapture(44100, 8192, TdspWindow::fwHanning);
+    const std::vector<std::int16_t> Tone =
+        StereoSine(1000.0, 32768 * std::pow(10.0, -24.0 / 20.0), 44100, 44100);
+    Measurement.ProcessBuffer(Tone.data(), static_cast<std::uint32_t>(Tone.size() * 2));
+    Display.SetMeasurement(&Measurement);
     TQuorValue& Band = Display.Band(34);
     Band.Level = 24;
     Band.Peak = 30;
@@ -444,9 +454,8 @@ TEST_F(SpectrumRendering, ReadoutFollowsTheMouseBesideTheBarItReads) {
     // Band 34 sums bins 177 to 197 of 5.38 Hz.
     Move(30 + 34 * 16 + 5, 100);
     ASSERT_TRUE(Box->isVisible());
-    EXPECT_EQ(Box->text(), QStringLiteral("950 \u2013 1063 Hz\nlevel \u221224.0 dBFS\n"
-                                          "peak \u221218.0 dBFS\naverage \u221236.0 dBFS\n"
-                                          "to reference +6.0 dB"));
+    EXPECT_EQ(Box->text(), QStringLiteral("950 \u2013 1063 Hz\nlevel \u221224.0 dBFS Fast\n"
+                                          "Leq \u221224.0 dBFS\nLeq to reference +6.0 dB"));
     const QRect Bar(30 + 34 * 16, 10, 16, 200);
     EXPECT_FALSE(Box->geometry().intersects(Bar));
     EXPECT_TRUE(Display.rect().contains(Box->geometry()));
