@@ -396,7 +396,11 @@ void TForm1::ExportBands1Click(QObject*) {
     if (Path.isEmpty() || !SpectrumDisplay)
         return;
     try {
-        WriteMeasurementCsv(QFile::encodeName(Path).toStdString(), *FMeasurement);
+        // The reference column holds the Measure page's first trace shown.
+        const int Shown = MeasureView->Plot().DifferenceTrace();
+        WriteMeasurementCsv(
+            QFile::encodeName(Path).toStdString(), *FMeasurement,
+            Shown >= 0 ? &MeasureView->Traces()[static_cast<std::size_t>(Shown)].Trace : nullptr);
     } catch (const std::system_error& Error) {
         throw CouldNotWrite(Path, QString::fromStdString(Error.code().message()));
     }

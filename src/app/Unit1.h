@@ -79,13 +79,13 @@ public:
     void Open1Click(QObject* Sender);
     // One PNG of the spectrum above the strip, as shown.
     void SavePicture1Click(QObject* Sender);
-    // The 62 bands as CSV.
+    // The measurement as CSV, one row per band of the Measure page.
     void ExportBands1Click(QObject* Sender);
     void Settings2Click(QObject* Sender);
     void SelectRecordLine1Click(QObject* Sender);
     // Holds both pictures while recording goes on; again to go on live.
     void Freeze1Click(QObject* Sender);
-    // Keeps the average trace as it stands to compare against, and drops it.
+    // Keeps the measured Leq of each bar's frequencies to compare against, and drops it.
     void StoreReference1Click(QObject* Sender);
     void ClearReference1Click(QObject* Sender);
     void About2Click(QObject* Sender);

@@ -1,6 +1,7 @@
 #include "FormFixture.h"
 
 #include "app/dialogs/SaveFileChooser.h"
+#include "display/MeasureView.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 
@@ -45,6 +46,16 @@ protected:
     QString Answer;
 };
 
+QList<QStringList> ReadRows(const QString& Path) {
+    QList<QStringList> Rows;
+    QFile File(Path);
+    if (File.open(QIODevice::ReadOnly))
+        for (const QString& Line :
+             QString::fromUtf8(File.readAll()).split('\n', Qt::SkipEmptyParts))
+            Rows.append(Line.split(','));
+    return Rows;
+}
+
 TEST_F(Export, PictureIsTheSpectrumAboveTheStripAsShown) {
     TForm1& F = RecordingForm();
     // Held, so that the bars cannot fade by the clock between the save (a
@@ -66,33 +77,30 @@ TEST_F(Export, PictureIsTheSpectrumAboveTheStripAsShown) {
     EXPECT_EQ(Picture.copy(0, Spectrum.height(), Strip.width(), Strip.height()), Strip);
 }
 
-TEST_F(Export, BandsAreWrittenAsCsvWithTheLoudestBandAtTheTone) {
+// The recorded tone is -6.2 dBFS (16000 of 32768) at 1 kHz.
+TEST_F(Export, BandsAreTheMeasurementWithTheLoudestBandAtTheTone) {
     TForm1& F = RecordingForm();
     Answer = SettingsDir.filePath("bands.csv");
     F.ExportBands1->trigger();
     EXPECT_TRUE(ErrorBoxTexts.isEmpty()) << ErrorBoxTexts.join('|').toStdString();
 
-    QFile File(Answer);
-    ASSERT_TRUE(File.open(QIODevice::ReadOnly));
-    const QStringList Lines = QString::fromUtf8(File.readAll()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(Lines.size(), 63);
-    EXPECT_EQ(Lines[0], "band,low_hz,centre_hz,high_hz,start_bin,last_bin,level_db,peak_db,"
-                        "average_db,reference_db");
+    const QList<QStringList> Rows = ReadRows(Answer);
+    ASSERT_EQ(Rows.size(), 32);
+    EXPECT_TRUE(Rows[0].join(',').startsWith("band,nominal_hz,centre_hz,low_hz,high_hz,level_db,"
+                                             "leq_db,max_db,reference_db,"));
     int Loudest = -1;
     double Highest = -1000.0;
-    for (int Row = 1; Row < Lines.size(); ++Row) {
-        const QStringList Cells = Lines[Row].split(',');
-        ASSERT_EQ(Cells.size(), 10) << Lines[Row].toStdString();
-        EXPECT_EQ(Cells[0].toInt(), Row - 1);
-        EXPECT_TRUE(Cells[9].isEmpty()) << "no reference stored";
-        const double Level = Cells[6].toDouble();
-        if (Level > Highest) {
-            Highest = Level;
-            Loudest = Row - 1;
+    for (int Row = 1; Row < Rows.size(); ++Row) {
+        ASSERT_EQ(Rows[Row].size(), Rows[0].size());
+        EXPECT_TRUE(Rows[Row][8].isEmpty()) << "no reference shown";
+        if (!Rows[Row][6].isEmpty() && Rows[Row][6].toDouble() > Highest) {
+            Highest = Rows[Row][6].toDouble();
+            Loudest = Row;
         }
     }
-    // 1 kHz lies in the band that starts at 960 Hz.
-    EXPECT_EQ(Loudest, 34);
+    ASSERT_GT(Loudest, 0);
+    EXPECT_EQ(Rows[Loudest][1], "1000");
+    EXPECT_NEAR(Highest, -6.2, 0.1);
 }
 
 TEST_F(Export, AFileThatCannotBeWrittenSaysSoAndLosesNothing) {
@@ -197,31 +205,32 @@ TEST_F(Export, APictureThatDoesNotFitLeavesTheOldOneAndSaysWhy) {
     EXPECT_TRUE(F.Running);
 }
 
-TEST_F(Export, StoredReferenceIsExportedAndKeptAcrossRestarts) {
+// The Real Time page's reference is the measured Leq of each bar's
+// frequencies; the table's reference is the Measure page's first trace shown.
+TEST_F(Export, StoredReferencesAreMeasuredExportedAndKeptAcrossRestarts) {
     TForm1& F = RecordingForm();
     ASSERT_FALSE(F.SpectrumDisplay->Reference());
-    TQuorValues Bands;
-    F.SpectrumDisplay->Model().GetBands(Bands);
-    const float Average = (*Bands)[34].Average;
-    ASSERT_GT(Average, 0.0f);
     F.StoreReference1->trigger();
     ASSERT_TRUE(F.SpectrumDisplay->Reference());
-    EXPECT_DOUBLE_EQ((*F.SpectrumDisplay->Reference())[34], Average - 48.0);
+    // Band 34 holds 1 kHz.
+    const double Stored = (*F.SpectrumDisplay->Reference())[34];
+    EXPECT_NEAR(Stored, -6.2, 0.1);
 
+    ASSERT_TRUE(F.MeasureView->StoreTrace("tone", true));
     Answer = SettingsDir.filePath("bands.csv");
     F.ExportBands1->trigger();
-    QFile File(Answer);
-    ASSERT_TRUE(File.open(QIODevice::ReadOnly));
-    const QStringList Lines = QString::fromUtf8(File.readAll()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(Lines.size(), 63);
-    EXPECT_EQ(Lines[35].split(',')[9].toDouble(), Average - 48.0) << Lines[35].toStdString();
+    const QList<QStringList> Rows = ReadRows(Answer);
+    ASSERT_EQ(Rows.size(), 32);
+    // 1 kHz is the 18th third from 20 Hz.
+    ASSERT_EQ(Rows[18][1], "1000");
+    EXPECT_EQ(Rows[18][8], Rows[18][6]) << "the trace is the Leq it was stored from";
 
     F.close();
     Form.reset();
     EXPECT_FALSE(StoredSetting("Reference").isEmpty());
     TForm1& Again = CreateForm();
     ASSERT_TRUE(Again.SpectrumDisplay->Reference()) << "kept in the settings";
-    EXPECT_NEAR((*Again.SpectrumDisplay->Reference())[34], Average - 48.0, 0.05);
+    EXPECT_NEAR((*Again.SpectrumDisplay->Reference())[34], Stored, 0.05);
 
     Again.ClearReference1->trigger();
     EXPECT_FALSE(Again.SpectrumDisplay->Reference());

@@ -1,9 +1,13 @@
 #include "FormFixture.h"
 
+#include "analysis/MeasurementCsv.h"
 #include "analysis/MeasurementModel.h"
 #include "display/MeasureView.h"
+#include "display/QuorSpectrumDisplay.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QSettings>
 
@@ -83,6 +87,60 @@ TEST_F(MeasurePage, TheMeasurePageGrowsWithTheWindowAndRealTimeKeepsItsHeight) {
     F.PageControl->setCurrentWidget(F.RealTimeSheet);
     EXPECT_TRUE(PumpUntil([&] { return F.PageControl->height() == RealTimeHeight; }))
         << F.PageControl->height() << " against " << RealTimeHeight;
+}
+
+namespace {
+
+// Everything the window says in numbers, as text: the readouts of the Real
+// Time page and the Measure page, the loudest tone, and the table without
+// the time it was written.
+struct TNumbers {
+    QString BarReadout;
+    QString ToneReadout;
+    QString Table;
+    bool operator==(const TNumbers&) const = default;
+};
+
+class MeasuredNumbers : public FormFixture {
+protected:
+    TNumbers Read() {
+        TForm1& F = *Form;
+        TNumbers Numbers{F.SpectrumDisplay->BandReadout(34), F.ToneReadout->text(), {}};
+        const QString Path = SettingsDir.filePath("bands.csv");
+        WriteMeasurementCsv(Path.toStdString(), F.Measurement());
+        QFile File(Path);
+        if (File.open(QIODevice::ReadOnly))
+            for (const QString& Line : QString::fromUtf8(File.readAll()).split('\n'))
+                Numbers.Table += Line.section(',', 0, -2) + '\n';
+        return Numbers;
+    }
+};
+
+} // namespace
+
+// The picture's gain, fade, peak hold and freeze, and the time the picture
+// fades for, change no number: none is read off the picture.
+TEST_F(MeasuredNumbers, ThePicturesSettingsChangeNoNumber) {
+    TForm1& F = CreateForm();
+    F.show();
+    ClickStart();
+    for (int Buffer = 0; Buffer < 10; ++Buffer)
+        RecordToneBuffer(1000.0);
+    const TNumbers Before = Read();
+    ASSERT_TRUE(Before.BarReadout.contains(QStringLiteral("level \u22126.2 dBFS")))
+        << Before.BarReadout.toStdString();
+    ASSERT_TRUE(Before.ToneReadout.contains(QStringLiteral("\u22126.2 dBFS")))
+        << Before.ToneReadout.toStdString();
+
+    F.sbGain->setValue(F.sbGain->maximum());
+    F.sFadeRate->setValue(F.sFadeRate->minimum());
+    F.tbPeakHoldSpeed->setValue(F.tbPeakHoldSpeed->maximum());
+    F.cbPeak->setChecked(!F.cbPeak->isChecked());
+    // The bars fade by the clock meanwhile.
+    PumpFor(400);
+    EXPECT_EQ(Read(), Before);
+    F.Freeze1->trigger();
+    EXPECT_EQ(Read(), Before);
 }
 
 } // namespace vireon::test
