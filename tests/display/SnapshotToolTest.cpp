@@ -438,6 +438,26 @@ TEST(SnapshotTool, HandWorkedSignalsReadTheirLevels) {
             << Pink.At(R, "nominal_hz").toStdString();
 }
 
+// The Measure page's picture, as the window shows it at its default size:
+// the tone's band is the one bar that reaches the top of the plot's range.
+TEST(SnapshotTool, MeasurePictureIsTheMeasurePage) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Png = Dir.filePath(QStringLiteral("measure.png"));
+    const TRun Run = RunSnapshot({"--sine", "1000", "--level", "0", "--seconds", "1", "--spectrum",
+                                  Dir.filePath(QStringLiteral("spectrum.png")), "--scope",
+                                  Dir.filePath(QStringLiteral("scope.png")), "--measure", Png});
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
+    const QImage Picture(Png);
+    ASSERT_EQ(Picture.size(), QSize(954, 420));
+    // Green columns near the top of the plot: the 0 dBFS tone's bar alone.
+    int Columns = 0;
+    for (int X = 0; X < Picture.width(); ++X)
+        Columns += qGreen(Picture.pixel(X, 70)) > 150 && qRed(Picture.pixel(X, 70)) < 50;
+    EXPECT_GT(Columns, 10);
+    EXPECT_LT(Columns, 40);
+}
+
 // The level of the band that holds 1 kHz, as the CSV gives it, for a -6 dBFS
 // sine in a WAV of each sample coding: a float file read as integers would
 // be silence (-48.0).

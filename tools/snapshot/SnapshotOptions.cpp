@@ -129,11 +129,11 @@ struct TOptionSet {
 
     void AddTo(QCommandLineParser& Parser) const {
         Parser.setApplicationDescription(SourcesHelp);
-        Parser.addOptions({Help,    Sine,      White,        Pink,      Sweep,    File,
-                           Level,   Seconds,   Rate,         Seed,      Size,     ScopeSize,
-                           FFT,     Window,    Gain,         Fade,      PeakHold, PeakBars,
-                           NoPeaks, NoAverage, SpectrumPath, ScopePath, CsvPath,
-                           MeasurePath, Fraction, Weighting, TimeWeighting});
+        Parser.addOptions({Help,     Sine,      White,        Pink,      Sweep,    File,
+                           Level,    Seconds,   Rate,         Seed,      Size,     ScopeSize,
+                           FFT,      Window,    Gain,         Fade,      PeakHold, PeakBars,
+                           NoPeaks,  NoAverage, SpectrumPath, ScopePath, CsvPath,  MeasurePath,
+                           Fraction, Weighting, TimeWeighting});
     }
 };
 
@@ -284,8 +284,9 @@ void ParseMeasurement(const QCommandLineParser& Parser, const TOptionSet& Set,
         bool Ok = false;
         const int Value = Text.toInt(&Ok);
         if (!Ok || !TBandLayout::IsFraction(Value))
-            throw EUsageError(
-                QStringLiteral("--fraction wants 1, 3, 6, 12 or 24, not '%1'").arg(Text).toStdString());
+            throw EUsageError(QStringLiteral("--fraction wants 1, 3, 6, 12 or 24, not '%1'")
+                                  .arg(Text)
+                                  .toStdString());
         Options.Fraction = Value;
     }
     if (Parser.isSet(Set.Weighting)) {

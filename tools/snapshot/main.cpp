@@ -4,12 +4,14 @@
 #include "analysis/BufferFanOut.h"
 #include "analysis/MeasurementCsv.h"
 #include "analysis/MeasurementModel.h"
+#include "display/MeasureView.h"
 #include "display/PictureFile.h"
 #include "display/QuorScope.h"
 #include "display/QuorSpectrumDisplay.h"
 #include "snapshot/SignalGenerator.h"
 #include "snapshot/SnapshotOptions.h"
 #include "snapshot/SoundFileSource.h"
+#include "ui/Skin.h"
 
 #include <QApplication>
 #include <QFile>
@@ -131,9 +133,11 @@ bool SaveCsv(const TMeasurementModel& Model, const QString& Path) {
 
 // Every output is tried, so one that cannot be written costs no other.
 int SaveAll(TQuorSpectrumDisplay& Spectrum, TQuorScope& Scope, TMeasurementModel& Measurement,
-            const TSnapshotOptions& Options) {
+            TMeasureView* MeasurePage, const TSnapshotOptions& Options) {
     bool Saved = Save(Spectrum, Options.SpectrumPath);
     Saved = Save(Scope, Options.ScopePath) && Saved;
+    if (MeasurePage)
+        Saved = Save(*MeasurePage, Options.MeasurePath) && Saved;
     if (!Options.CsvPath.isEmpty())
         Saved = SaveCsv(Measurement, Options.CsvPath) && Saved;
     return Saved ? 0 : FailureExit;
@@ -146,6 +150,8 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
+    // The window's look, so that the Measure page's controls are drawn as there.
+    ApplySkin(App);
     try {
         TSnapshotOptions Options = ParseSnapshotOptions(App.arguments());
         if (Options.Help) {
@@ -167,9 +173,15 @@ int main(int argc, char** argv) {
         Configure(Spectrum, Options, Source->SampleRate());
         TMeasurementModel Measurement;
         Configure(Measurement, Options, Source->SampleRate());
+        // Made after the model is configured, the page shows its choices.
+        std::unique_ptr<TMeasureView> MeasurePage;
+        if (!Options.MeasurePath.isEmpty()) {
+            MeasurePage = std::make_unique<TMeasureView>(Measurement);
+            ShowOffScreen(*MeasurePage, Options.MeasureSize);
+        }
         Feed(*Source, Spectrum.Model(), Measurement, Scope);
         Scope.show();
-        return SaveAll(Spectrum, Scope, Measurement, Options);
+        return SaveAll(Spectrum, Scope, Measurement, MeasurePage.get(), Options);
     } catch (const EUsageError& Error) {
         return Fail(Error.what(), UsageExit);
     } catch (const std::exception& Error) {
