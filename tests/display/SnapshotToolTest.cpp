@@ -449,7 +449,7 @@ TEST(SnapshotTool, MeasurePictureIsTheMeasurePage) {
                                   Dir.filePath(QStringLiteral("scope.png")), "--measure", Png});
     ASSERT_EQ(Run.ExitCode, 0) << Run.Errors.toStdString();
     const QImage Picture(Png);
-    ASSERT_EQ(Picture.size(), QSize(954, 420));
+    ASSERT_EQ(Picture.size(), QSize(957, 332));
     // Green columns near the top of the plot: the 0 dBFS tone's bar alone.
     int Columns = 0;
     for (int X = 0; X < Picture.width(); ++X)

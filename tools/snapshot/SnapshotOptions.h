@@ -37,7 +37,7 @@ struct TSnapshotOptions {
     QSize SpectrumSize{803, 292};
     QSize ScopeSize{954, 76};
     // The Measure page as the window shows it at its default size.
-    QSize MeasureSize{954, 420};
+    QSize MeasureSize{957, 332};
     // --scope-size auto: the width follows the input's length. For a
     // generated signal ScopeSize already holds it; a file's is found by
     // reading it (AutoScopeWidth).
