@@ -3,6 +3,7 @@
 #include "analysis/MeasurementCsv.h"
 #include "analysis/MeasurementModel.h"
 #include "analysis/ToneText.h"
+#include "app/BandReference.h"
 #include "app/DeviceChoice.h"
 #include "app/ErrorBox.h"
 #include "app/SettingsKey.h"
@@ -85,32 +86,6 @@ void ConnectHandler(TForm1* Form, Control* Sender, Signal ChangeSignal,
     QObject::connect(Sender, ChangeSignal, Form, [Form, Sender, Handler] {
         RunGuarded([Form, Sender, Handler] { (Form->*Handler)(Sender); });
     });
-}
-
-// The reference curve in the settings: 62 numbers in dBFS, comma-separated,
-// with '.' as decimal point whatever the locale; empty without one.
-QString ReferenceText(const std::optional<TQuorSpectrumDisplay::TReference>& Reference) {
-    QStringList Values;
-    if (Reference)
-        for (const double Value : *Reference)
-            Values.append(QString::number(Value, 'f', 1));
-    return Values.join(',');
-}
-
-// Anything but 62 numbers is no reference: a damaged value must not draw a
-// curve that was never stored.
-std::optional<TQuorSpectrumDisplay::TReference> ReferenceFromText(const QString& Text) {
-    const QStringList Values = Text.split(',');
-    TQuorSpectrumDisplay::TReference Reference{};
-    if (Values.size() != static_cast<qsizetype>(Reference.size()))
-        return std::nullopt;
-    for (std::size_t Band = 0; Band < Reference.size(); ++Band) {
-        bool IsNumber = false;
-        Reference[Band] = Values[static_cast<qsizetype>(Band)].toDouble(&IsNumber);
-        if (!IsNumber || !std::isfinite(Reference[Band]))
-            return std::nullopt;
-    }
-    return Reference;
 }
 
 // The one message for an export that failed; nothing was written over.
@@ -687,7 +662,8 @@ void TForm1::LoadSettings() {
         });
     LoadGroup([&] { FFTSize = Key.ReadInteger(QStringLiteral("FFTSize")); },
               [&] { FFTSize = 4096; });
-    SpectrumDisplay->SetReference(ReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
+    SpectrumDisplay->SetReference(
+        BandReferenceFromText(Key.ReadString(QStringLiteral("Reference"))));
     MeasureView->LoadState(Key);
     LoadGroup(
         [&] { PageControl->setCurrentIndex(Key.ReadInteger(QStringLiteral("Page")) == 1 ? 1 : 0); },
@@ -750,7 +726,7 @@ void TForm1::SaveSettings() {
     }
     Key.WriteInteger(QStringLiteral("Width"), *Bounds.Width);
     Key.WriteInteger(QStringLiteral("Height"), *Bounds.Height);
-    Key.WriteString(QStringLiteral("Reference"), ReferenceText(SpectrumDisplay->Reference()));
+    Key.WriteString(QStringLiteral("Reference"), BandReferenceText(SpectrumDisplay->Reference()));
     MeasureView->SaveState(Key);
     Key.WriteInteger(QStringLiteral("Page"), PageControl->currentIndex());
     // A store that cannot be written keeps nothing; the program goes on as

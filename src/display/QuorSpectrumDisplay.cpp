@@ -620,7 +620,8 @@ void TQuorSpectrumDisplay::DrawReference() {
     const auto Y = [this, Top](std::int32_t Band) {
         const double Level =
             DbToPictureValue((*FReference)[Band], FModel.Gain, FModel.DecibelRange());
-        return LevelToY(std::clamp(Level, 0.0, Top));
+        // A band that measured silence lies at the bottom.
+        return LevelToY(std::isnan(Level) ? 0.0 : std::clamp(Level, 0.0, Top));
     };
     OverlayMoveTo(BarWidth / 2, Y(0));
     for (std::int32_t I = 1; I < BandCount; ++I)

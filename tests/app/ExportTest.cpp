@@ -1,5 +1,6 @@
 #include "FormFixture.h"
 
+#include "app/BandReference.h"
 #include "app/dialogs/SaveFileChooser.h"
 #include "display/MeasureView.h"
 #include "display/QuorScope.h"
@@ -22,6 +23,7 @@
 #include <csignal>
 #include <cstring>
 #include <future>
+#include <limits>
 
 namespace vireon::test {
 namespace {
@@ -237,6 +239,26 @@ TEST_F(Export, StoredReferencesAreMeasuredExportedAndKeptAcrossRestarts) {
     Again.close();
     Form.reset();
     EXPECT_FALSE(CreateForm().SpectrumDisplay->Reference()) << "cleared stays cleared";
+}
+
+// A band that measured silence has no level; the rest of the curve is kept.
+TEST(BandReference, BandsWithoutALevelReadBackAndDamageIsNoCurve) {
+    TQuorSpectrumDisplay::TReference Reference{};
+    Reference.fill(-20.3);
+    Reference[0] = -std::numeric_limits<double>::infinity();
+    Reference[61] = std::numeric_limits<double>::quiet_NaN();
+    const QString Text = BandReferenceText(Reference);
+    const auto Back = BandReferenceFromText(Text);
+    ASSERT_TRUE(Back) << Text.toStdString();
+    EXPECT_EQ((*Back)[0], -std::numeric_limits<double>::infinity());
+    EXPECT_EQ((*Back)[61], -std::numeric_limits<double>::infinity());
+    EXPECT_DOUBLE_EQ((*Back)[30], -20.3);
+    EXPECT_TRUE(BandReferenceText(std::nullopt).isEmpty());
+    QStringList Damaged = Text.split(',');
+    Damaged[5] = "x";
+    for (const QString& Stored :
+         {Damaged.join(','), Text + ",1", QString("inf") + Text.mid(Text.indexOf(','))})
+        EXPECT_FALSE(BandReferenceFromText(Stored)) << Stored.toStdString();
 }
 
 TEST_F(Export, ADamagedStoredReferenceIsNoReference) {
