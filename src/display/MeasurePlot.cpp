@@ -205,16 +205,37 @@ double TMeasurePlot::ShownValue(std::size_t Index, const std::vector<double>& Re
     return Value - Reference[Index];
 }
 
-void TMeasurePlot::paintEvent(QPaintEvent*) {
-    QPainter Painter(this);
+bool TMeasurePlot::MaxShown() const {
+    return !Differencing() && FShow != TMeasureShow::FastMax && FShow != TMeasureShow::SlowMax;
+}
+
+TMeasurePlot::TBackdropKey TMeasurePlot::BackdropKey() const {
+    const TBandLayout& Layout = FModel.Layout();
+    return {size(),
+            devicePixelRatioF(),
+            Layout.SampleRate(),
+            Layout.BandsPerOctave(),
+            Layout.Count(),
+            AxisTop(),
+            AxisSpan(),
+            Differencing(),
+            MaxShown(),
+            Title()};
+}
+
+const QPixmap& TMeasurePlot::Backdrop() {
+    TBackdropKey Key = BackdropKey();
+    if (Key == FBackdropKey && !FBackdrop.isNull())
+        return FBackdrop;
+    FBackdrop = QPixmap(size() * devicePixelRatioF());
+    FBackdrop.setDevicePixelRatio(devicePixelRatioF());
+    QPainter Painter(&FBackdrop);
     Painter.fillRect(rect(), QColor(Background));
+    Painter.setFont(font());
     Painter.setPen(QColor(TitleColour));
     const QFontMetrics Metrics = fontMetrics();
-    Painter.drawText(4, 3 + Metrics.ascent(), Title());
-    const bool Difference = FDifference && DifferenceTrace() >= 0;
-    const bool MaxShown =
-        !Difference && FShow != TMeasureShow::FastMax && FShow != TMeasureShow::SlowMax;
-    if (MaxShown) {
+    Painter.drawText(4, 3 + Metrics.ascent(), Key.Title);
+    if (Key.MaxLegend) {
         const QString Legend = QStringLiteral("— Max");
         Painter.setPen(QColor(MaxColour));
         Painter.drawText(width() - RightMargin - Metrics.horizontalAdvance(Legend),
@@ -222,16 +243,30 @@ void TMeasurePlot::paintEvent(QPaintEvent*) {
     }
     DrawAxis(Painter);
     DrawFrequencyLabels(Painter);
+    FBackdropKey = std::move(Key);
+    return FBackdrop;
+}
+
+void TMeasurePlot::RefreshLevels() {
+    update(BackdropKey() == FBackdropKey ? PlotArea() : rect());
+}
+
+void TMeasurePlot::paintEvent(QPaintEvent*) {
+    const QPixmap& Picture = Backdrop();
+    QPainter Painter(this);
+    Painter.drawPixmap(0, 0, Picture);
     Painter.setClipRect(PlotArea());
+    const bool Difference = Differencing();
     std::vector<double> Reference;
     if (Difference)
         Reference = FModel.TraceLevels(FTraces[DifferenceTrace()].Trace);
     // A Max line lies under the live line; Max marks lie across the bars.
     // The references lie over both, to be compared with them.
-    if (MaxShown && FLine)
+    const bool Max = MaxShown();
+    if (Max && FLine)
         DrawMaxMarks(Painter);
     DrawBands(Painter, Reference);
-    if (MaxShown && !FLine)
+    if (Max && !FLine)
         DrawMaxMarks(Painter);
     if (!Difference)
         DrawTraces(Painter);
@@ -243,7 +278,7 @@ void TMeasurePlot::DrawAxis(QPainter& Painter) const {
     // The label's digits, not its line box, are centred on the row.
     const QRect Digits = Metrics.tightBoundingRect(QStringLiteral("0123456789"));
     const double InkCentre = (Digits.top() + Digits.bottom()) / 2.0;
-    const bool Difference = FDifference && DifferenceTrace() >= 0;
+    const bool Difference = Differencing();
     for (const int Level : AxisLevels()) {
         const int Row = RowOf(Level);
         Painter.setPen(QColor(Difference && Level == 0 ? ZeroColour : GridColour));

@@ -4,6 +4,7 @@
 #include "display/MeasureText.h"
 
 #include <QColor>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -56,6 +57,8 @@ public:
     // The band under the mouse: its nominal frequency and edges, level, Leq
     // and Max, and the first visible trace there; empty away from the bands.
     QString Readout() const;
+    // After a block: only the bands and traces change, unless the layout did.
+    void RefreshLevels();
 
 signals:
     // The mouse moved to another band, or off them.
@@ -88,6 +91,27 @@ protected:
     int BandAtX(int X) const;
 
 private:
+    // What the background shows: equal keys give equal pictures.
+    struct TBackdropKey {
+        QSize Size;
+        qreal PixelRatio = 0.0;
+        double SampleRate = 0.0;
+        std::int32_t BandsPerOctave = 0;
+        std::size_t Bands = 0;
+        double AxisTop = 0.0;
+        double AxisSpan = 0.0;
+        bool ZeroLine = false;
+        bool MaxLegend = false;
+        QString Title;
+        bool operator==(const TBackdropKey&) const = default;
+    };
+    TBackdropKey BackdropKey() const;
+    bool Differencing() const { return FDifference && DifferenceTrace() >= 0; }
+    bool MaxShown() const;
+    // Everything but the levels: title, legend, axis and frequency labels.
+    // Their text is most of a paint's cost, and it changes only with the
+    // choices, the layout and the size.
+    const QPixmap& Backdrop();
     void DrawAxis(QPainter& Painter) const;
     void DrawFrequencyLabels(QPainter& Painter) const;
     void DrawBands(QPainter& Painter, const std::vector<double>& Reference) const;
@@ -109,6 +133,8 @@ private:
     int FSpan = DefaultSpan;
     // The mouse over the plot area, in x; -1 away from it.
     int FCursorX = -1;
+    QPixmap FBackdrop;
+    TBackdropKey FBackdropKey;
 };
 
 } // namespace vireon

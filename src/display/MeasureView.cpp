@@ -342,7 +342,7 @@ void TMeasureView::Refresh() {
     FRefreshPending = false;
     if (!IsOnScreen(*this))
         return;
-    FPlot->update();
+    FPlot->RefreshLevels();
     ReadoutText->setText(FPlot->Readout());
     const TBandLayout& Layout = FModel.Layout();
     if (Layout.BandsPerOctave() != FCheckedFraction || Layout.SampleRate() != FCheckedRate)
