@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QPixmap>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -106,6 +107,15 @@ private:
         bool operator==(const TBackdropKey&) const = default;
     };
     TBackdropKey BackdropKey() const;
+    // Where band Index's bar ends and its Max mark stands now (-1: none).
+    struct TBandRows {
+        int Bar = -1;
+        int Max = -1;
+        bool operator==(const TBandRows&) const = default;
+    };
+    TBandRows RowsOf(std::size_t Index) const;
+    // The rows of the bars that moved since they were painted, and of the marks.
+    QRegion MovedBars() const;
     bool Differencing() const { return FDifference && DifferenceTrace() >= 0; }
     bool MaxShown() const;
     // Everything but the levels: title, legend, axis and frequency labels.
@@ -134,6 +144,8 @@ private:
     // The mouse over the plot area, in x; -1 away from it.
     int FCursorX = -1;
     QPixmap FBackdrop;
+    // Each band's rows as last painted as bars; empty when the bars were not.
+    std::vector<TBandRows> FPaintedRows;
     TBackdropKey FBackdropKey;
 };
 

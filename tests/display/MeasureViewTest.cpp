@@ -93,9 +93,17 @@ TEST_F(MeasureViewFixture, ARunOfBlocksPaintsOnceAndNothingIsPaintedWhileHidden)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&View));
         QCoreApplication::processEvents();
         TPaintCount Count(View.Plot());
-        FeedTone(Model, 1000.0, -20.0, 0.5);
+        // The tone the fixture measured, louder: its bar moves.
+        FeedTone(Model, 1000.0, -10.0, 0.5);
         QTest::qWait(100);
         EXPECT_EQ(Count.Paints, 1);
+        // Bars that stand still cost no paint.
+        FeedTone(Model, 1000.0, -10.0, 3.0);
+        QTest::qWait(100);
+        Count.Paints = 0;
+        FeedTone(Model, 1000.0, -10.0, 0.5);
+        QTest::qWait(100);
+        EXPECT_EQ(Count.Paints, 0);
         View.hide();
         Count.Paints = 0;
         FeedTone(Model, 1000.0, -20.0, 0.5);
